@@ -1,0 +1,21 @@
+// The merido-tool commands: each takes the arguments after its name and returns the exit code.
+#pragma once
+
+#include <QStringList>
+
+namespace cli {
+
+struct Command {
+    const char *name;
+    const char *usage;   // argument synopsis shown by --help
+    const char *summary; // one line for --help
+    int (*run)(const QStringList &args);
+};
+
+int cmdConfigDump(const QStringList &args);
+int cmdSkinSheet(const QStringList &args);
+
+// Prints "merido-tool <name>: <message>" on standard error and returns 2 (usage error).
+int usageError(const char *name, const QString &message);
+
+} // namespace cli

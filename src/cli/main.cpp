@@ -1,0 +1,68 @@
+// merido-tool: headless commands over the viewer's libraries.
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Commands that draw need a QGuiApplication (the offscreen platform is enough).
+struct Entry {
+    cli::Command command;
+    bool needsGui;
+};
+
+constexpr std::array kCommands{
+    Entry{{"config-dump", "FILE", "print what the configuration loader keeps of FILE as JSON",
+           cli::cmdConfigDump}, false},
+    Entry{{"skin-sheet", "OUT.png", "render every skin bitmap with its id on one contact sheet",
+           cli::cmdSkinSheet}, true},
+};
+
+void printHelp(FILE *out)
+{
+    std::fprintf(out, "Usage: merido-tool COMMAND [ARGS...]\n\n"
+                      "Headless commands of the MERIDO Viewer.\n\nCommands:\n");
+    for (const Entry &e : kCommands)
+        std::fprintf(out, "  %s %s\n      %s\n", e.command.name, e.command.usage, e.command.summary);
+    std::fprintf(out, "\n  --help    this text\n");
+}
+
+} // namespace
+
+int cli::usageError(const char *name, const QString &message)
+{
+    std::fprintf(stderr, "merido-tool %s: %s\n", name, qPrintable(message));
+    return 2;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+        printHelp(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    for (const Entry &e : kCommands) {
+        if (std::strcmp(argv[1], e.command.name) != 0)
+            continue;
+        if (e.needsGui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Only the command's own arguments are handed on; argv[0] stays for Qt.
+        int qtArgc = 1;
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        if (e.needsGui) {
+            QGuiApplication app(qtArgc, argv);
+            return e.command.run(args);
+        }
+        QCoreApplication app(qtArgc, argv);
+        return e.command.run(args);
+    }
+    std::fprintf(stderr, "merido-tool: unknown command '%s' (see --help)\n", argv[1]);
+    return 2;
+}
