@@ -14,7 +14,7 @@ packages=(
   # configuration file
   libtinyxml-dev
   # media pipeline and the camera simulator's encoders (x264enc, voaacenc)
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
   libx264-dev ffmpeg

@@ -1,0 +1,7 @@
+#include "playercontext.h"
+
+PlayerContext &PlayerContext::Get()
+{
+    static PlayerContext context;
+    return context;
+}
