@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds the release build, writes a sample card with the
+# camera simulator and opens the viewer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake --preset release
+cmake --build --preset release
+bin=build/release/bin
+card=build/sample-card
+if [ -x "$bin/camsim" ] && [ ! -d "$card" ]; then
+  "$bin/camsim" card "$card" --seed 1 --normal 4 --event 2 --parking 1 --user 1 --seconds 20 --channels 3
+fi
+[ -d "$card" ] && echo "Sample card: $PWD/$card (choose it as the PC folder source)"
+exec "$bin/merido-viewer" "$@"
