@@ -22,6 +22,8 @@ constexpr std::array kCommands{
     Entry{{"skin-sheet", "OUT.png", "render every skin bitmap with its id on one contact sheet",
            cli::cmdSkinSheet}, true},
     Entry{{"gallery", "OUT.png", "render the skinned controls in their states on one sheet", cli::cmdGallery}, true},
+    Entry{{"setup", "show CARDROOT | set CARDROOT KEY=VALUE...",
+           "print or change the camera settings file CARDROOT/SETUP/setup.ini", cli::cmdSetup}, false},
 };
 
 void printHelp(FILE *out)
