@@ -13,7 +13,7 @@ void sensorBadge(Canvas &c)
     c.p.setPen(QPen(QColor(51, 51, 51), 1));
     c.p.setBrush(QColor(kCaption));
     c.p.drawRoundedRect(frame, 4, 4);
-    c.icons.paint(c.p, QRectF(frame.center().x() - 9, 7, 18, 18), "satellite", QColor(kAccent), 1.8);
+    c.icons.paint(c.p, QRectF(frame.center().x() - 9, 7, 18, 18), "locate-fixed", QColor(kAccent), 2.0);
     label(c, QRectF(frame.left(), 26, frame.width(), 14), QStringLiteral("SENSORS"), kTextDim, 9,
           Qt::AlignHCenter | Qt::AlignVCenter, true);
 }

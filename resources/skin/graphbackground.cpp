@@ -37,18 +37,16 @@ void graphBackground(Canvas &c)
     captionBand(c, kCaptionBand, "activity", QStringLiteral("G-SENSOR"), 14);
 
     // Legend in the caption band, left of the close button at x 520.
-    int x = 360;
+    int x = 318;
     for (const Axis &a : kAxes) {
         c.p.fillRect(QRect(x, 19, 14, 3), QColor(a.colour));
-        label(c, QRectF(x + 19, 10, 30, 20), QStringLiteral("%1 axis").arg(QLatin1String(a.name)),
+        label(c, QRectF(x + 19, 10, 40, 20), QStringLiteral("%1 axis").arg(QLatin1String(a.name)),
               kTextDim, 11);
-        x += 50;
+        x += 64;
     }
 
     label(c, QRectF(kPlotLeft, kCaptionBand + 6, 400, 26),
           QStringLiteral("Acceleration over the first minute of the recording"), kTextDim, 11);
-    label(c, QRectF(6, kCaptionBand + 6, 40, 26), QStringLiteral("g"), kTextFaint, 11,
-          Qt::AlignRight | Qt::AlignVCenter);
 
     const QRect plot(QPoint(kPlotLeft, kPlotTop), QPoint(kPlotRight, kPlotBottom));
     c.p.fillRect(plot, QColor(kWell));
@@ -60,7 +58,8 @@ void graphBackground(Canvas &c)
         const QColor line = step == 0 ? QColor(kTextFaint) : QColor(kRule);
         c.p.setPen(QPen(line, 1, step == 0 ? Qt::SolidLine : Qt::DotLine));
         c.p.drawLine(kPlotLeft, y, kPlotRight, y);
-        const QString value = step == 0 ? QStringLiteral("0") : QStringLiteral("%1%2").arg(step > 0 ? "+" : "").arg(step * 2);
+        const QString value = step == 0 ? QStringLiteral("0 g")
+                                        : QStringLiteral("%1%2 g").arg(QLatin1String(step > 0 ? "+" : "")).arg(step * 2);
         label(c, QRectF(6, y - 8, kPlotLeft - 12, 16), value, kTextDim, 11,
               Qt::AlignRight | Qt::AlignVCenter);
     }

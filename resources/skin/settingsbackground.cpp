@@ -34,7 +34,9 @@ constexpr OptionLabel kOptionLabels[] = {
 };
 
 // The option groups: columns are the full width, two halves or three thirds of the window
-// inside a 20 px margin; rows enclose their buttons.
+// inside a 20 px margin. Each group's title sits 32 px above its first row of buttons; the
+// groups end 12 px before the next one starts, so the gaps between them are even although
+// the rows of buttons are not.
 struct Group {
     int left, right, top, bottom;
     const char *title;
@@ -45,21 +47,21 @@ constexpr int kHalfR = 356, kHalf2L = 368;
 constexpr int kThirdR = 240, kThird2L = 252, kThird2R = 472, kThird3L = 484;
 
 constexpr Group kGroups[] = {
-    {kFullL, kFullR, 59, 151, "Screen Mode"},
-    {kFullL, kHalfR, 177, 239, "LCD Brightness"},
-    {kHalf2L, kFullR, 177, 239, "Audio Volume"},
-    {kFullL, kThirdR, 254, 316, "Voice Guide"},
-    {kThird2L, kThird2R, 254, 316, "Voice Recording"},
-    {kThird3L, kFullR, 254, 316, "Night Vision"},
-    {kFullL, kHalfR, 341, 403, "G-Sensor Sensitivity"},
-    {kHalf2L, kFullR, 341, 403, "Motion Sensitivity"},
-    {kFullL, kThirdR, 419, 481, "LDWS  Lane Departure"},
-    {kThird2L, kThird2R, 419, 481, "FCWS  Forward Collision"},
-    {kThird3L, kFullR, 419, 481, "FVSA  Front Vehicle Start"},
-    {kFullL, kThirdR, 496, 558, "Parking Mode"},
-    {kThird2L, kThird2R, 496, 558, "Parking LED"},
-    {kFullL, kFullR, 576, 672, "Low-Voltage Power Shutdown"},
-    {kFullL, kFullR, 682, 781, "Time"},
+    {kFullL, kFullR, 52, 165, "Screen Mode"},
+    {kFullL, kHalfR, 177, 242, "LCD Brightness"},
+    {kHalf2L, kFullR, 177, 242, "Audio Volume"},
+    {kFullL, kThirdR, 254, 329, "Voice Guide"},
+    {kThird2L, kThird2R, 254, 329, "Voice Recording"},
+    {kThird3L, kFullR, 254, 329, "Night Vision"},
+    {kFullL, kHalfR, 341, 407, "G-Sensor Sensitivity"},
+    {kHalf2L, kFullR, 341, 407, "Motion Sensitivity"},
+    {kFullL, kThirdR, 419, 484, "LDWS  Lane Departure"},
+    {kThird2L, kThird2R, 419, 484, "FCWS  Forward Collision"},
+    {kThird3L, kFullR, 419, 484, "FVSA  Front Vehicle Start"},
+    {kFullL, kThirdR, 496, 564, "Parking Mode"},
+    {kThird2L, kThird2R, 496, 564, "Parking LED"},
+    {kFullL, kFullR, 576, 670, "Low-Voltage Power Shutdown"},
+    {kFullL, kFullR, 682, 783, "Time"},
 };
 
 constexpr int kOptionSize = 20;
@@ -83,7 +85,7 @@ void settingsBackground(Canvas &c)
         label(c, QRectF(o.x + kOptionSize + 6, o.y, 220, kOptionSize), QString::fromLatin1(o.text));
 
     // The third slot of the parking row holds a note instead of a group.
-    label(c, QRectF(kThird3L + 6, 500, kFullR - kThird3L - 12, 54),
+    label(c, QRectF(kThird3L + 6, 496, kFullR - kThird3L - 12, 68),
           QStringLiteral("Save writes these settings to the card.\nClose leaves the card unchanged."),
           kTextFaint, 11, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap);
 
