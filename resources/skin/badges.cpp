@@ -114,6 +114,11 @@ void applicationIcon(Canvas &c)
     QRectF box(0, 0, side, side);
     box.moveCenter(r.center());
     c.icons.paint(c.p, box, "video", QColor(kAccent), 2.0);
+    // The recording light of a dash camera.
+    c.p.setPen(Qt::NoPen);
+    c.p.setBrush(QColor(kDanger));
+    c.p.drawEllipse(QPointF(r.left() + r.width() * 0.78, r.top() + r.height() * 0.22), r.width() * 0.07,
+                    r.width() * 0.07);
 }
 
 } // namespace skinart
