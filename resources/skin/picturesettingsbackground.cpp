@@ -33,11 +33,12 @@ void pictureSettingsBackground(Canvas &c)
         label(c, QRectF(s.x, s.y - 15, kSlider.width(), 13), QString::fromLatin1(s.text), kTextDim, 11,
               Qt::AlignLeft | Qt::AlignVCenter);
         well(c, QRectF(slider).adjusted(-4, -3, 4, 3), 4, kBase);
-        label(c, QRectF(s.x - 14, s.y, 10, 13), QStringLiteral("-"), kTextFaint, 11, Qt::AlignCenter);
-        label(c, QRectF(s.x + kSlider.width() + 5, s.y, 10, 13), QStringLiteral("+"), kTextFaint, 11,
-              Qt::AlignCenter);
     }
-    windowBorder(c, kBorder, 1);
+    // Sides and bottom only: the Close button sits on the top edge.
+    const QRect r = c.rect;
+    c.p.fillRect(QRect(0, 0, 1, r.height()), QColor(kBorder));
+    c.p.fillRect(QRect(r.width() - 1, 0, 1, r.height()), QColor(kBorder));
+    c.p.fillRect(QRect(0, r.height() - 1, r.width(), 1), QColor(kBorder));
 }
 
 } // namespace skinart

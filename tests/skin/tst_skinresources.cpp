@@ -185,6 +185,54 @@ private Q_SLOTS:
         }
     }
 
+    // Controls are drawn over the window backgrounds at fixed places; the ground under each
+    // must be plain and of the colour at the control bitmap's corner, or labels show
+    // through misplaced and the control sits in a visible box.
+    void controlsSitOnPlainGround_data()
+    {
+        QTest::addColumn<int>("background");
+        QTest::addColumn<int>("control");
+        QTest::addColumn<QRect>("place");
+        // The camera settings window's option buttons (20 x 20), by button number.
+        constexpr int options[][2] = {
+            {40, 209}, {131, 209}, {246, 209}, {246, 373}, {131, 373}, {40, 373}, {596, 373}, {482, 373},
+            {390, 373}, {144, 451}, {39, 451}, {375, 451}, {269, 451}, {604, 451}, {500, 451}, {144, 286},
+            {39, 286}, {375, 286}, {269, 286}, {604, 286}, {500, 286}, {375, 528}, {269, 528}, {145, 528},
+            {40, 528}, {66, 608}, {279, 608}, {492, 608}, {66, 642}, {279, 642}, {389, 209}, {482, 209},
+            {596, 209}, {65, 91}, {397, 91}, {397, 121}, {65, 121}, {375, 751}, {269, 751}};
+        for (int n = 0; n < int(std::size(options)); ++n)
+            QTest::addRow("settings option %d", n) << 157 << 166 << QRect(options[n][0], options[n][1], 20, 20);
+        QTest::newRow("settings Save") << 157 << 163 << QRect(282, 812, 158, 36);
+        QTest::newRow("settings Close") << 157 << 158 << QRect(653, 5, 65, 28);
+        QTest::newRow("print Close") << 149 << 151 << QRect(874, 20, 41, 41);
+        QTest::newRow("print Print Start") << 149 << 154 << QRect(820, 606, 91, 87);
+        QTest::newRow("picture Close") << 249 << 218 << QRect(255, 0, 20, 20);
+        QTest::newRow("picture Reset") << 249 << 250 << QRect(242, 80, 32, 20);
+        QTest::newRow("picture slider 1281") << 249 << 117 << QRect(28, 40, 85, 13);
+        QTest::newRow("picture slider 1280") << 249 << 117 << QRect(152, 40, 85, 13);
+        QTest::newRow("picture slider 1283") << 249 << 117 << QRect(28, 75, 85, 13);
+        QTest::newRow("picture slider 1282") << 249 << 117 << QRect(152, 75, 85, 13);
+        QTest::newRow("graph Close") << 242 << 218 << QRect(520, 10, 20, 20);
+    }
+
+    void controlsSitOnPlainGround()
+    {
+        QFETCH(int, background);
+        QFETCH(int, control);
+        QFETCH(QRect, place);
+        const QImage ground = skinBitmap(background).toImage();
+        const QRgb corner = skinBitmap(control).toImage().pixel(0, 0);
+        QVERIFY(ground.rect().contains(place));
+        for (int y = place.top(); y <= place.bottom(); ++y) {
+            for (int x = place.left(); x <= place.right(); ++x) {
+                if (ground.pixel(x, y) != corner)
+                    QFAIL(qPrintable(QStringLiteral("(%1, %2) is #%3, the control's edge #%4")
+                                         .arg(x).arg(y).arg(ground.pixel(x, y) & 0xffffff, 6, 16, QLatin1Char('0'))
+                                         .arg(corner & 0xffffff, 6, 16, QLatin1Char('0'))));
+            }
+        }
+    }
+
     // A damaged resource library must be refused: Qt itself would follow its offsets.
     void damagedLibraryIsRefused_data()
     {
