@@ -301,27 +301,38 @@ private Q_SLOTS:
     void toolWritesSheet_data()
     {
         QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("besideLibrary");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<bool>("written");
-        QTest::newRow("output file") << QStringList{QStringLiteral("sheet.png")} << 0 << true;
-        QTest::newRow("no argument") << QStringList{} << 2 << false;
-        QTest::newRow("two arguments") << QStringList{QStringLiteral("a.png"), QStringLiteral("b.png")} << 2 << false;
-        QTest::newRow("unwritable") << QStringList{QStringLiteral("no/such/folder/sheet.png")} << 1 << false;
+        const QStringList sheet{QStringLiteral("sheet.png")};
+        QTest::newRow("output file") << sheet << true << 0 << true;
+        QTest::newRow("no argument") << QStringList{} << true << 2 << false;
+        QTest::newRow("two arguments") << QStringList{QStringLiteral("a.png"), QStringLiteral("b.png")} << true << 2 << false;
+        QTest::newRow("unwritable") << QStringList{QStringLiteral("no/such/folder/sheet.png")} << true << 1 << false;
+        QTest::newRow("no resource library beside the tool") << sheet << false << 1 << false;
     }
 
     void toolWritesSheet()
     {
         QFETCH(QStringList, args);
+        QFETCH(bool, besideLibrary);
         QFETCH(int, exitCode);
         QFETCH(bool, written);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QProcess tool;
-        tool.setWorkingDirectory(dir.path());
-        tool.start(QDir(binDir()).filePath(QStringLiteral("merido-tool")), QStringList{QStringLiteral("skin-sheet")} + args);
-        QVERIFY(tool.waitForFinished(120000));
-        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(tool.exitCode(), exitCode);
+        QString tool = QDir(binDir()).filePath(QStringLiteral("merido-tool"));
+        if (!besideLibrary) {
+            // A copy of the tool in a folder of its own finds no ResourceDll.rcc.
+            const QString copy = dir.filePath(QStringLiteral("merido-tool"));
+            QVERIFY(QFile::copy(tool, copy));
+            tool = copy;
+        }
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(tool, QStringList{QStringLiteral("skin-sheet")} + args);
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
         QCOMPARE(QImage(dir.filePath(QStringLiteral("sheet.png"))).isNull(), !written);
     }
 };
