@@ -1,6 +1,5 @@
 #include "controlart.h"
 
-#include <QPainterPath>
 
 namespace skinart {
 
