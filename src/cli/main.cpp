@@ -2,7 +2,7 @@
 #include "commands.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <array>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 namespace {
 
-// Commands that draw need a QGuiApplication (the offscreen platform is enough).
+// Commands that draw need a QApplication (the offscreen platform is enough).
 struct Entry {
     cli::Command command;
     bool needsGui;
@@ -21,6 +21,9 @@ constexpr std::array kCommands{
            cli::cmdConfigDump}, false},
     Entry{{"skin-sheet", "OUT.png", "render every skin bitmap with its id on one contact sheet",
            cli::cmdSkinSheet}, true},
+    Entry{{"gallery", "OUT.png", "render the skinned controls in their states on one sheet", cli::cmdGallery}, true},
+    Entry{{"setup", "show CARDROOT | set CARDROOT KEY=VALUE...",
+           "print or change the camera settings file CARDROOT/SETUP/setup.ini", cli::cmdSetup}, false},
 };
 
 void printHelp(FILE *out)
@@ -57,7 +60,7 @@ int main(int argc, char **argv)
         for (int i = 2; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
         if (e.needsGui) {
-            QGuiApplication app(qtArgc, argv);
+            QApplication app(qtArgc, argv);
             return e.command.run(args);
         }
         QCoreApplication app(qtArgc, argv);
