@@ -1,12 +1,12 @@
 #include "nplayerapp.h"
 
+#include "resourcelibrary.h"
 #include "singleinstance.h"
 #include "viewerconfig.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
-#include <QResource>
 #include <QToolTip>
 
 CQZ_NPlayerApp::Options CQZ_NPlayerApp::defaultOptions()
@@ -21,7 +21,7 @@ int CQZ_NPlayerApp::InitInstance(const Options &options, const std::function<int
         return 0;
 
     const QDir appDir(options.appDir);
-    if (!QResource::registerResource(appDir.filePath(QStringLiteral("ResourceDll.rcc")))) {
+    if (!loadResourceLibrary(appDir.filePath(QStringLiteral("ResourceDll.rcc")))) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("MERIDO Viewer"), QStringLiteral("Not Find ResourceDll"),
                         QMessageBox::Ok);
         box.exec();

@@ -4,9 +4,7 @@
 #include <QPixmap>
 #include <QString>
 
-// Registers the resource library (a binary Qt resource file, ResourceDll.rcc) so that
-// skinBitmap() finds its images. False when the file is missing or not a resource file.
-bool loadResourceLibrary(const QString &rccPath);
+#include "resourcelibrary.h"
 
 // The resource library's bitmap; a null pixmap when the library is not loaded or has no
 // such id.

@@ -54,9 +54,24 @@ private Q_SLOTS:
         third->waitForFinished();
     }
 
+    void missingResourceBundle_data()
+    {
+        QTest::addColumn<QByteArray>("bundle");
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("not a resource file at all");
+        QFile real(binDir + QStringLiteral("/ResourceDll.rcc"));
+        QVERIFY(real.open(QIODevice::ReadOnly));
+        QTest::newRow("truncated") << real.read(real.size() / 2);
+    }
     void missingResourceBundle()
     {
+        QFETCH(QByteArray, bundle);
         QTemporaryDir appDir;
+        if (!bundle.isEmpty()) {
+            QFile file(appDir.filePath(QStringLiteral("ResourceDll.rcc")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bundle);
+        }
         QString shownText;
         // The box is modal: read and dismiss it from the event loop it runs.
         QTimer poll;

@@ -1,4 +1,9 @@
-#include "resourcefilecheck.h"
+#include "resourcelibrary.h"
+
+#include <QFile>
+#include <QResource>
+
+#include <list>
 
 #include <QtEndian>
 
@@ -84,4 +89,29 @@ bool isWellFormedResourceFile(QByteArrayView data)
         }
     }
     return true;
+}
+
+namespace {
+
+// Far above any skin (a few hundred KiB); a bigger file is not ours.
+constexpr qint64 kMaxLibraryBytes = 64 * 1024 * 1024;
+
+} // namespace
+
+bool loadResourceLibrary(const QString &rccPath)
+{
+    QFile file(rccPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLibraryBytes)
+        return false;
+    QByteArray data = file.readAll();
+    if (!isWellFormedResourceFile(data))
+        return false;
+    // Qt reads the registered bytes in place, and the library stays loaded for the whole
+    // run, so the checked copy is kept until the process ends.
+    static std::list<QByteArray> libraries;
+    libraries.push_back(std::move(data));
+    if (QResource::registerResource(reinterpret_cast<const uchar *>(libraries.back().constData())))
+        return true;
+    libraries.pop_back();
+    return false;
 }
