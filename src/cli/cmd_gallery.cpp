@@ -9,6 +9,7 @@
 #include "xfolderdialog.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
@@ -74,6 +75,10 @@ QPixmap folderPickerPicture(const QTemporaryDir &dir)
     CXFolderDialog picker(dir.filePath(QStringLiteral("card")), nullptr, &settings);
     picker.resize(640, 400);
     picker.show();
+    // The browser lists the folder from a worker thread: give it a moment.
+    QDeadlineTimer listed(500);
+    while (!listed.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return picker.grab();
 }
 
