@@ -21,6 +21,9 @@ constexpr std::array kCommands{
            cli::cmdConfigDump}, false},
     Entry{{"skin-sheet", "OUT.png", "render every skin bitmap with its id on one contact sheet",
            cli::cmdSkinSheet}, true},
+    Entry{{"repair", "FILE... [--side 1|2] [--size-class 0..3]", "rebuild the missing index of camera recordings",
+           cli::cmdRepair}, false},
+    Entry{{"sensors", "FILE [--csv | --gpx]", "print the sensor records of a recording as CSV or GPX", cli::cmdSensors}, false},
 };
 
 void printHelp(FILE *out)

@@ -284,38 +284,63 @@ bool hasIndex(const RecordingSource &source)
     return readU32(source, kMediaDataOffset + 4 + size, ok) == fourcc("moov") && ok;
 }
 
-bool repairRecording(const std::filesystem::path &path, int side, int sizeClass)
+const char *repairOutcomeText(RepairOutcome outcome)
+{
+    switch (outcome) {
+    case RepairOutcome::Repaired: return "repaired";
+    case RepairOutcome::Intact: return "intact";
+    case RepairOutcome::CannotOpen: return "cannot open for reading and writing";
+    case RepairOutcome::NotRecording: return "not a camera recording";
+    case RepairOutcome::NothingToIndex: return "nothing to index";
+    case RepairOutcome::WriteFailed: return "cannot write the index";
+    }
+    return "";
+}
+
+RepairOutcome repairRecordingOutcome(const std::filesystem::path &path, int side, int sizeClass)
 {
     const FileHandle file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-    if (file.fd() < 0)
-        return false;
+    if (file.fd() < 0) {
+        // A read-only file that has its index needs nothing.
+        const FileHandle readOnly(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (readOnly.fd() >= 0 && hasIndex(FileSource(readOnly.fd())))
+            return RepairOutcome::Intact;
+        return RepairOutcome::CannotOpen;
+    }
     const FileSource source(file.fd());
 
     bool ok = false;
     readU32(source, kMediaDataOffset, ok);
     if (!ok)
-        return false;
+        return RepairOutcome::NotRecording;
+    if (hasIndex(source))
+        return RepairOutcome::Intact;
     // Only the camera's layout is rebuilt; any other file is left as it is.
     if (readU32(source, kMediaDataOffset + 4, ok) != fourcc("mdat") || !ok)
-        return false;
-    if (hasIndex(source))
-        return false;
+        return RepairOutcome::NotRecording;
 
     const ScanResult scan = scanMediaData(source);
     if (scan.empty())
-        return false;
+        return RepairOutcome::NothingToIndex;
     const std::uint64_t mediaSize = (scan.end - kMediaDataOffset + 3) / 4 * 4;
     if (mediaSize > 0xFFFFFFFFu)
-        return false;
+        return RepairOutcome::NothingToIndex;
 
     const std::vector<std::uint8_t> index = buildIndex(scan.tables, side, sizeClass);
     // The index goes to disk before the size field that makes it reachable: a repair cut
     // short in between leaves a file without an index, which the next check rebuilds.
     if (!writeAll(file.fd(), index, kMediaDataOffset + mediaSize) || ::fdatasync(file.fd()) != 0)
-        return false;
+        return RepairOutcome::WriteFailed;
     ByteWriter size;
     size.u32(std::uint32_t(mediaSize));
-    return writeAll(file.fd(), size.data(), kMediaDataOffset) && ::fdatasync(file.fd()) == 0;
+    if (!writeAll(file.fd(), size.data(), kMediaDataOffset) || ::fdatasync(file.fd()) != 0)
+        return RepairOutcome::WriteFailed;
+    return RepairOutcome::Repaired;
+}
+
+bool repairRecording(const std::filesystem::path &path, int side, int sizeClass)
+{
+    return repairRecordingOutcome(path, side, sizeClass) == RepairOutcome::Repaired;
 }
 
 } // namespace storage

@@ -49,6 +49,18 @@ ScanResult scanMediaData(const RecordingSource &source);
 // Whether the box after the media data is the index ("moov"); false when unreadable.
 bool hasIndex(const RecordingSource &source);
 
+enum class RepairOutcome {
+    Repaired,       // a new index was written
+    Intact,         // the index is there; nothing written
+    CannotOpen,     // missing, unreadable or read-only
+    NotRecording,   // no media-data box at offset 40
+    NothingToIndex, // no video sample, audio frame or sensor record before the first unusable byte
+    WriteFailed,    // the index could not be written
+};
+const char *repairOutcomeText(RepairOutcome outcome);
+
+RepairOutcome repairRecordingOutcome(const std::filesystem::path &path, int side, int sizeClass);
+
 // Rebuilds the index of the recording at path when it lacks one. side: 1 front, 2 rear;
 // sizeClass 0..3 as the catalogue computes it. True when a new index was written; false when
 // the file has an index, cannot be opened for writing, is not a camera recording or holds
