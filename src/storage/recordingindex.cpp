@@ -30,15 +30,6 @@ constexpr std::array<std::uint8_t, 25> kSps480{0x67, 0x64, 0x00, 0x33, 0xAC, 0x1
                                                0x03, 0x00, 0x3C, 0x8F, 0x14, 0x2A, 0xA0};
 constexpr std::array<std::uint8_t, 4> kPps{0x68, 0xEE, 0x3C, 0xB0};
 
-std::span<const std::uint8_t> spsFor(const VideoFormat &f)
-{
-    if (f.width == 1920)
-        return kSps1080;
-    if (f.width == 1280)
-        return kSps720;
-    return kSps480;
-}
-
 void matrix(ByteWriter &w)
 {
     for (std::uint32_t v : kIdentityMatrix)
@@ -190,7 +181,7 @@ void videoSampleEntry(ByteWriter &w, VideoFormat f)
     w.u16(0x0018);
     w.u16(0xFFFF);
     const auto avcc = w.beginBox(fourcc("avcC"));
-    const auto sps = spsFor(f);
+    const auto sps = cameraSps(f);
     w.u8(1);
     w.u8(0x64); // high profile
     w.u8(0x00);
@@ -285,6 +276,20 @@ void stsd(ByteWriter &w, F entry)
 }
 
 } // namespace
+
+std::span<const std::uint8_t> cameraSps(VideoFormat f)
+{
+    if (f.width == 1920)
+        return kSps1080;
+    if (f.width == 1280)
+        return kSps720;
+    return kSps480;
+}
+
+std::span<const std::uint8_t> cameraPps()
+{
+    return kPps;
+}
 
 VideoFormat videoFormatFor(int side, int sizeClass)
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace storage {
@@ -38,6 +39,10 @@ struct VideoFormat {
 // Picture size the index declares: front files and size class 3 are 1920 x 1080, size class 1
 // is 1280 x 720, anything else 720 x 480.
 VideoFormat videoFormatFor(int side, int sizeClass);
+
+// The camera's fixed parameter sets (NAL units with their header byte) for a picture size.
+std::span<const std::uint8_t> cameraSps(VideoFormat format);
+std::span<const std::uint8_t> cameraPps();
 
 // Video timescale in ticks per second: 14910 for the front, 15360 for rear files.
 std::uint32_t videoTimescale(int side);

@@ -85,16 +85,10 @@ private:
     int m_bits = 0;
 };
 
-constexpr std::array<std::uint8_t, 4> kCameraPps{0x68, 0xEE, 0x3C, 0xB0};
 constexpr int kSliceP = 0;
 constexpr int kSliceI = 2;
 
 } // namespace
-
-std::span<const std::uint8_t> cameraPps()
-{
-    return kCameraPps;
-}
 
 Bytes nalToRbsp(std::span<const std::uint8_t> nal)
 {
@@ -191,7 +185,7 @@ Bytes SliceRewriter::rewrite(std::span<const std::uint8_t> nal)
     if (idr)
         m_sinceIdr = 0;
 
-    const SpsInfo camera = CameraSps::info();
+    const SpsInfo &camera = kCameraSpsInfo;
     w.ue(firstMb);
     w.ue(std::uint32_t(sliceType));
     w.ue(ppsId);

@@ -26,12 +26,9 @@ struct SpsInfo {
 };
 std::optional<SpsInfo> parseSps(std::span<const std::uint8_t> nal);
 
-// The camera's parameter sets: high profile, frame_num and picture order count lsb of 16 bits
-// each, picture order count type 0, CABAC with the PPS 68 EE 3C B0.
-struct CameraSps {
-    static SpsInfo info() { return {0, 0, 16, 0, 16, true, 1}; }
-};
-std::span<const std::uint8_t> cameraPps();
+// What the camera's SPS sets for slice headers: frame_num and picture order count lsb of
+// 16 bits each, picture order count type 0.
+constexpr SpsInfo kCameraSpsInfo{0, 0, 16, 0, 16, true, 1};
 
 // Rewrites the slices of one stream, keeping the count of frames since the last IDR.
 // The source must use the camera's PPS (CABAC, no weighted prediction, one reference).

@@ -1,5 +1,8 @@
 #include "videoencoder.h"
 
+#include "recordingindex.h"
+
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -83,7 +86,7 @@ bool VideoEncoder::open(const VideoSettings &s)
         if (nals[i].i_type == NAL_SPS)
             sps = parseSps(nal);
         if (nals[i].i_type == NAL_PPS) {
-            const auto want = cameraPps();
+            const auto want = storage::cameraPps();
             ppsMatches = nal.size() == want.size() && std::equal(want.begin(), want.end(), nal.begin());
         }
     }
