@@ -1,6 +1,7 @@
 #include "sensortrack.h"
 
 #include "bytereader.h"
+#include "containerrepair.h"
 #include "zobrgpsdata.h"
 
 #include <QFile>
@@ -67,35 +68,62 @@ std::optional<std::vector<std::uint32_t>> tableEntries(const Box &box, int width
     return v;
 }
 
-std::optional<QByteArray> readIndex(QFile &f, std::string &error)
+struct BoxHeader {
+    std::uint64_t size = 0; // whole box, bytes
+    std::uint64_t headerSize = 8;
+    std::uint32_t type = 0;
+};
+
+std::optional<BoxHeader> boxAt(QFile &f, std::uint64_t pos)
 {
     const std::uint64_t fileSize = std::uint64_t(f.size());
+    if (pos > fileSize || fileSize - pos < 8 || !f.seek(qint64(pos)))
+        return std::nullopt;
+    const QByteArray head = f.read(16);
+    ByteReader r(std::span(reinterpret_cast<const std::uint8_t *>(head.constData()), std::size_t(head.size())));
+    BoxHeader h;
+    h.size = r.u32be();
+    h.type = r.u32be();
+    if (h.size == 1) {
+        h.size = r.u64be();
+        h.headerSize = 16;
+    } else if (h.size == 0) {
+        h.size = fileSize - pos;
+    }
+    if (!r.ok() || h.size < h.headerSize || h.size > fileSize - pos)
+        return std::nullopt;
+    return h;
+}
+
+std::optional<QByteArray> readBody(QFile &f, std::uint64_t pos, const BoxHeader &h)
+{
+    if (h.size > kMaxIndexSize || !f.seek(qint64(pos + h.headerSize)))
+        return std::nullopt;
+    QByteArray body = f.read(qint64(h.size - h.headerSize));
+    if (std::uint64_t(body.size()) != h.size - h.headerSize)
+        return std::nullopt;
+    return body;
+}
+
+std::optional<QByteArray> readIndex(QFile &f, std::string &error)
+{
+    // The camera's layout: the media-data size at offset 40 leads to the index, whatever the
+    // preamble holds.
+    if (const auto mdat = boxAt(f, kMediaDataOffset); mdat && mdat->type == fourcc("mdat")) {
+        const std::uint64_t at = kMediaDataOffset + mdat->size;
+        if (const auto moov = boxAt(f, at); moov && moov->type == fourcc("moov"))
+            if (auto body = readBody(f, at, *moov))
+                return body;
+    }
+    // Any other MP4: top-level boxes from the start.
     std::uint64_t pos = 0;
-    while (pos + 8 <= fileSize) {
-        f.seek(qint64(pos));
-        const QByteArray head = f.read(16);
-        ByteReader r(std::span(reinterpret_cast<const std::uint8_t *>(head.constData()), std::size_t(head.size())));
-        std::uint64_t size = r.u32be();
-        const std::uint32_t type = r.u32be();
-        std::uint64_t headerSize = 8;
-        if (size == 1) {
-            size = r.u64be();
-            headerSize = 16;
-        } else if (size == 0) {
-            size = fileSize - pos;
-        }
-        if (!r.ok() || size < headerSize || size > fileSize - pos)
+    while (const auto box = boxAt(f, pos)) {
+        if (box->type == fourcc("moov")) {
+            if (auto body = readBody(f, pos, *box))
+                return body;
             break;
-        if (type == fourcc("moov")) {
-            if (size > kMaxIndexSize)
-                break;
-            f.seek(qint64(pos + headerSize));
-            QByteArray body = f.read(qint64(size - headerSize));
-            if (std::uint64_t(body.size()) != size - headerSize)
-                break;
-            return body;
         }
-        pos += size;
+        pos += box->size;
     }
     error = "no index";
     return std::nullopt;
