@@ -4,7 +4,9 @@
 #include "sensortrack.h"
 #include "zobrtextdata.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
 #include <cstdio>
 
 namespace {
@@ -12,10 +14,26 @@ namespace {
 // The worker's timeline: each record that decodes moves the time on by 1000 ms.
 constexpr int kRecordIntervalMs = 1000;
 
+// The shortest text that reads back as the same value; speed and course are decoded in
+// single precision and printed as such.
+std::string shortest(double v)
+{
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+std::string shortest(float v)
+{
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
 void printGps(const storage::CZOBRGPSData &g)
 {
-    std::printf("GPS,%d,%d,%d,%d,%d,%d,%d,%d,%.4f,%.4f,%.2f,%.1f\n", g.timeMs, g.year, g.month, g.day, g.hour,
-                g.minute, g.second, g.valid, g.latitude, g.longitude, g.speedKmh, g.course);
+    std::printf("GPS,%d,%d,%d,%d,%d,%d,%d,%d,%s,%s,%s,%s\n", g.timeMs, g.year, g.month, g.day, g.hour, g.minute,
+                g.second, g.valid, shortest(g.latitude).c_str(), shortest(g.longitude).c_str(),
+                shortest(float(g.speedKmh)).c_str(), shortest(float(g.course)).c_str());
 }
 
 void printGpxPoint(const storage::CZOBRGPSData &g)
