@@ -5,6 +5,7 @@
 #include "gstplay.h"
 #include "mp4boxes.h"
 #include "recordingwriter.h"
+#include "scene.h"
 
 #include <QDir>
 #include <QProcess>
@@ -154,6 +155,52 @@ private Q_SLOTS:
             QCOMPARE(tracks[0].stts, (std::vector<std::uint32_t>{std::uint32_t(frames), 512}));
         QCOMPARE(tracks[0].stss.front(), 1u);
         QCOMPARE(tracks[0].stss.size(), std::size_t((frames + 29) / 30)); // an IDR every 30 frames
+    }
+
+    // Every frame plays at its media time and shows that time: the date and time burned into
+    // it read start + media time (compared with the label drawn for the right and a wrong time).
+    void burnedInTimeIsMediaTime_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::newRow("front") << 1;
+        QTest::newRow("rear") << 2;
+    }
+    void burnedInTimeIsMediaTime()
+    {
+        QFETCH(int, side);
+        const RecordingOptions o = recording(side, 480, 2, 8, Ending::Finished);
+        RecordingInfo info;
+        write(path("clock.mp4"), o, &info);
+        QString error;
+        const auto frames = decodeVideo(path("clock.mp4"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(frames.size(), info.tables.videoSizes.size());
+        const std::uint32_t timescale = storage::videoTimescale(side);
+        const int w = info.width, h = info.height;
+        const int scale = std::max(2, h / 120);
+        auto bandDifference = [&](const QByteArray &decoded, double ms) {
+            Picture pic(w, h);
+            const QDateTime clock = o.start.addMSecs(std::int64_t(ms));
+            const std::string text = clock.toString("yyyy-MM-dd HH:mm:ss.zzz").toStdString();
+            drawScene(pic, SceneParams{}, ms, text);
+            // Mean absolute luma difference inside the label band.
+            std::int64_t sum = 0, n = 0;
+            for (int y = h - 11 * scale; y < h - 2 * scale; ++y)
+                for (int x = scale; x < int(text.size()) * 6 * scale; ++x, ++n)
+                    sum += std::abs(int(std::uint8_t(decoded[y * w + x])) - int(pic.y[std::size_t(y * w + x)]));
+            return double(sum) / double(n);
+        };
+        for (std::size_t k = 0; k < frames.size(); ++k) {
+            const std::uint64_t ticks = frameTicks(side, int(k));
+            QCOMPARE(frames[k].pts, GstClockTime(gst_util_uint64_scale(ticks, GST_SECOND, timescale)));
+            if (k % 7 != 0)
+                continue;
+            const double ms = double(ticks) * 1000.0 / timescale;
+            const double right = bandDifference(frames[k].i420, ms);
+            const double wrong = bandDifference(frames[k].i420, ms + 40);
+            // The first frames are coarser (rate control starts low): a factor 2 leaves margin.
+            QVERIFY2(right * 2 < wrong, qPrintable(QString("frame %1: %2 vs %3").arg(k).arg(right).arg(wrong)));
+        }
     }
 
     void audioFramesStartWith0x21()

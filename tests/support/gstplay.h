@@ -141,4 +141,39 @@ inline std::vector<QByteArray> decodeH264(const std::vector<QByteArray> &accessU
     return frames;
 }
 
+struct DecodedFrame {
+    GstClockTime pts = 0; // ns
+    QByteArray i420;
+};
+
+// Decodes the video track of a recording into I420 frames with their presentation times.
+inline std::vector<DecodedFrame> decodeVideo(const QString &path, QString *error = nullptr)
+{
+    gst_init(nullptr, nullptr);
+    std::vector<DecodedFrame> frames;
+    GError *err = nullptr;
+    const QString desc = QString("filesrc location=\"%1\" ! qtdemux ! h264parse ! avdec_h264 "
+                                 "! video/x-raw,format=I420 ! appsink name=sink sync=false")
+                             .arg(path);
+    GstPtr<GstElement> pipeline(gst_parse_launch(desc.toUtf8().constData(), &err));
+    if (!pipeline) {
+        if (error)
+            *error = err ? err->message : "pipeline";
+        g_clear_error(&err);
+        return frames;
+    }
+    GstPtr<GstElement> sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), "sink"));
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    while (GstPtr<GstSample> s{gst_app_sink_pull_sample(GST_APP_SINK(sink.get()))}) {
+        GstBuffer *b = gst_sample_get_buffer(s.get());
+        GstMapInfo map;
+        if (gst_buffer_map(b, &map, GST_MAP_READ)) {
+            frames.push_back({GST_BUFFER_PTS(b), QByteArray(reinterpret_cast<const char *>(map.data), qsizetype(map.size))});
+            gst_buffer_unmap(b, &map);
+        }
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    return frames;
+}
+
 } // namespace testsupport
