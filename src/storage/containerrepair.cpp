@@ -24,13 +24,15 @@ constexpr std::size_t kSensorSearchLast = 250;
 constexpr std::size_t kMarkerToEnd = 16;       // record end, counted from the marker's start
 constexpr std::string_view kMarker = "ZIRPM";
 
+// Slice starts of a video sample at i (its length prefix first).
 bool isPSlice(const ByteReader &b, std::size_t i)
 {
-    return b.at(i + 4) == 0x41 && b.at(i + 5) == 0xE0 && i + 5 < b.size();
+    return b.at(i + 4) == 0x41 && b.at(i + 5) == 0xE0;
 }
 bool isIdrSlice(const ByteReader &b, std::size_t i)
 {
-    return b.at(i + 4) == 0x65 && b.at(i + 5) == 0xB8 && b.at(i + 6) == 0x00 && i + 6 < b.size();
+    // at() reads 0 past the end: the last byte must really be there.
+    return b.at(i + 4) == 0x65 && b.at(i + 5) == 0xB8 && i + 6 < b.size() && b.at(i + 6) == 0x00;
 }
 bool isSensorStart(const ByteReader &b, std::size_t i)
 {
@@ -53,6 +55,8 @@ public:
     {
         std::uint64_t pos = kFirstRecordOffset;
         for (;;) {
+            if (pos > kMaxRecordEnd)
+                return finish(pos, false); // offsets past here do not fit the index
             std::array<std::uint8_t, 8> h{};
             if (m_source.readAt(pos, h) < h.size())
                 return finish(pos, true);

@@ -17,7 +17,8 @@ namespace {
 
 using storage::fourcc;
 
-// UTC is the local time of the file names minus 9 hours.
+// The camera's clock (file names, burned-in time) runs 9 h ahead of the UTC of its GPS
+// sentences; the viewer adds the 9 h back to the sentence's hour.
 constexpr int kUtcOffsetSeconds = 9 * 3600;
 constexpr std::uint64_t kMaxAudioFrame = 513; // what the repair's search after a frame can reach
 

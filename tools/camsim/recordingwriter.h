@@ -40,8 +40,9 @@ struct RecordingInfo {
     std::uint64_t fileSize = 0;
 };
 
-// Frame rate of a side as a fraction: front 14910 / 512, rear 15360 / 512.
-std::uint32_t frameTicks(int side, int frame); // start of frame in timescale ticks
+// Start of a frame in timescale ticks, as the camera's index times it (front: first frame
+// 1024 ticks at 14910 Hz, then 512; rear: 512 at 15360 Hz).
+std::uint32_t frameTicks(int side, int frame);
 
 bool writeRecording(const std::filesystem::path &path, const RecordingOptions &options, RecordingInfo *info,
                     std::string &error);
