@@ -9,7 +9,8 @@ cmake --build --preset release
 bin=build/release/bin
 card=build/sample-card
 if [ -x "$bin/camsim" ] && [ ! -d "$card" ]; then
-  "$bin/camsim" card "$card" --seed 1 --normal 4 --event 2 --parking 1 --user 1 --seconds 20 --channels 3
+  echo "Writing a sample card with the camera simulator (about a minute)..."
+  "$bin/camsim" card "$card" --seed 1 --normal 3 --event 2 --parking 1 --user 1 --seconds 10 --channels 3 --power-cut 1 --jobs 2
 fi
 [ -d "$card" ] && echo "Sample card: $PWD/$card (choose it as the PC folder source)"
 exec "$bin/merido-viewer" "$@"
