@@ -21,6 +21,8 @@ constexpr std::array kCommands{
            cli::cmdConfigDump}, false},
     Entry{{"skin-sheet", "OUT.png", "render every skin bitmap with its id on one contact sheet",
            cli::cmdSkinSheet}, true},
+    Entry{{"krfs", "mkfs|ls|put|cat IMAGE ...", "make card images with a KRFS partition, list, add and read their files",
+           cli::cmdKrfs}, false},
 };
 
 void printHelp(FILE *out)
