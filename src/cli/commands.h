@@ -15,6 +15,7 @@ struct Command {
 int cmdConfigDump(const QStringList &args);
 int cmdSkinSheet(const QStringList &args);
 int cmdKrfs(const QStringList &args);
+int cmdDrives(const QStringList &args);
 
 // Prints "merido-tool <name>: <message>" on standard error and returns 2 (usage error).
 int usageError(const char *name, const QString &message);

@@ -23,6 +23,8 @@ constexpr std::array kCommands{
            cli::cmdSkinSheet}, true},
     Entry{{"krfs", "mkfs|ls|put|cat IMAGE ...", "make card images with a KRFS partition, list, add and read their files",
            cli::cmdKrfs}, false},
+    Entry{{"drives", "[--storage]", "list the sources the selection window offers (or the storage window's drives)",
+           cli::cmdDrives}, false},
 };
 
 void printHelp(FILE *out)
