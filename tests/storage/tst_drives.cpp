@@ -175,6 +175,21 @@ private Q_SLOTS:
                  QFile::encodeName(card) + "/ \t1\t" + node + "\t" + QByteArray::number(capacity) + "\n");
     }
 
+    // Capacity in KiB computed without 32-bit overflow: S x 512 passes 2^32 from 4 GiB on.
+    // The node is a sparse file of the size of a 16 GB card.
+    void capacityOfALargeCard()
+    {
+        FakeSystem fake;
+        fake.systemDisk();
+        fake.addDisk(QStringLiteral("sdb"), 8, 16, true);
+        fake.addPartition(QStringLiteral("sdb"), QStringLiteral("sdb1"), 8, 17);
+        fake.fileNode(QStringLiteral("sdb"), qint64(15523840) * 1024);
+        fake.mount(8, 17, fake.mountPointDir(QStringLiteral("CARD")));
+        std::vector<DriveEntry> storage;
+        QCOMPARE(enumerateStorageDrives(storage), 1);
+        QCOMPARE(storage.front().capacityKiB, 15523840u);
+    }
+
     void noMountTable()
     {
         FakeSystem fake;
