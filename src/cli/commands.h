@@ -16,6 +16,7 @@ int cmdConfigDump(const QStringList &args);
 int cmdSkinSheet(const QStringList &args);
 int cmdKrfs(const QStringList &args);
 int cmdDrives(const QStringList &args);
+int cmdList(const QStringList &args);
 
 // Prints "merido-tool <name>: <message>" on standard error and returns 2 (usage error).
 int usageError(const char *name, const QString &message);

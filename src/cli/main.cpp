@@ -25,6 +25,8 @@ constexpr std::array kCommands{
            cli::cmdKrfs}, false},
     Entry{{"drives", "[--storage]", "list the sources the selection window offers (or the storage window's drives)",
            cli::cmdDrives}, false},
+    Entry{{"list", "SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]",
+           "print the file list's rows for a card, a partition image or a folder", cli::cmdList}, false},
 };
 
 void printHelp(FILE *out)
