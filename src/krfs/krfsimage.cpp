@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <set>
 
 namespace krfs {
 
@@ -85,14 +87,35 @@ bool makeImage(const std::string &path, const ImageOptions &o, ImageLayout *layo
     return true;
 }
 
-uint32_t putFile(const std::string &image, const std::string &folder, const std::string &name, uint64_t size,
-                 const PayloadSource &source, const PutOptions &options, std::string *error)
+struct ImageWriter::State {
+    Volume volume;
+    std::set<std::pair<int, std::string>> names; // (folder, name) of the sound records
+    uint32_t nextSlot = 0;                        // no free slot lies below this one
+};
+
+ImageWriter::ImageWriter() = default;
+ImageWriter::~ImageWriter() = default;
+
+bool ImageWriter::open(const std::string &image, std::string *error)
 {
     std::string why;
     auto volume = Volume::open(image, true, &why);
     if (!volume)
         return failWith(error, image + ": " + why);
-    Volume &v = *volume;
+    state = std::make_unique<State>(State{std::move(*volume), {}, 0});
+    for (uint32_t slot = 0; slot < state->volume.sb.dirSlots; ++slot) {
+        if (const auto r = state->volume.record(slot))
+            state->names.insert({r->folder, r->name});
+    }
+    return true;
+}
+
+uint32_t ImageWriter::put(const std::string &folder, const std::string &name, uint64_t size,
+                          const PayloadSource &source, const PutOptions &options, std::string *error)
+{
+    if (!state)
+        return failWith(error, "no image open");
+    Volume &v = state->volume;
     const int folderIndex = v.folderIndex(folder);
     if (folderIndex < 0)
         return failWith(error, "no folder " + folder);
@@ -100,16 +123,13 @@ uint32_t putFile(const std::string &image, const std::string &folder, const std:
         return failWith(error, "bad file name (1 to 63 bytes, no '/')");
     if (size > 0xFFFFFFFFu)
         return failWith(error, "file of 4 GiB or more");
-
-    int64_t freeSlot = -1;
-    for (uint32_t slot = 0; slot < v.sb.dirSlots; ++slot) {
-        const auto r = v.record(slot);
-        if (r && r->folder == folderIndex && r->name == name)
-            return failWith(error, "file exists: " + folder + "/" + name);
-        if (freeSlot < 0 && v.directory[size_t(slot) * kRecordSize + 64] == StateFree)
-            freeSlot = slot;
-    }
-    if (freeSlot < 0)
+    if (state->names.count({folderIndex, name}))
+        return failWith(error, "file exists: " + folder + "/" + name);
+    // Only a slot whose state byte is 0 is free: a damaged record is not overwritten.
+    uint32_t slot = state->nextSlot;
+    while (slot < v.sb.dirSlots && v.directory[size_t(slot) * kRecordSize + 64] != StateFree)
+        ++slot;
+    if (slot >= v.sb.dirSlots)
         return failWith(error, "directory full");
     const uint64_t blocks = alignUp(size, v.sb.blockSize) / v.sb.blockSize;
     if (blocks > v.sb.blockCount - v.sb.nextFreeBlock)
@@ -134,16 +154,25 @@ uint32_t putFile(const std::string &image, const std::string &folder, const std:
             return failWith(error, "write failed");
         done += n;
     }
-    std::vector<uint8_t> bytes(kRecordSize);
-    writeRecord(bytes, r);
-    if (!v.disk.write(v.blockOffset(v.sb.dirStartBlock) + uint64_t(freeSlot) * kRecordSize, bytes.data(), bytes.size()))
+    const std::span<uint8_t> record(v.directory.data() + size_t(slot) * kRecordSize, kRecordSize);
+    writeRecord(record, r);
+    if (!v.disk.write(v.blockOffset(v.sb.dirStartBlock) + uint64_t(slot) * kRecordSize, record.data(), record.size()))
         return failWith(error, "write failed");
     v.sb.nextFreeBlock += uint32_t(blocks);
     std::vector<uint8_t> sector(kSuperblockSize);
     writeSuperblock(sector, v.sb);
     if (!v.disk.write(v.partitionOffset(), sector.data(), sector.size()))
         return failWith(error, "write failed");
-    return uint32_t(freeSlot) + 1;
+    state->names.insert({folderIndex, name});
+    state->nextSlot = slot + 1;
+    return slot + 1;
+}
+
+uint32_t putFile(const std::string &image, const std::string &folder, const std::string &name, uint64_t size,
+                 const PayloadSource &source, const PutOptions &options, std::string *error)
+{
+    ImageWriter writer;
+    return writer.open(image, error) ? writer.put(folder, name, size, source, options, error) : 0;
 }
 
 uint32_t putBytes(const std::string &image, const std::string &folder, const std::string &name,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,6 +37,22 @@ struct PutOptions {
 
 // Fills `buffer` with the next `length` bytes of the payload; false stops the write.
 using PayloadSource = std::function<bool(uint8_t *buffer, size_t length)>;
+
+// Appends files to one image, keeping it open between files (a camera writes thousands).
+class ImageWriter
+{
+public:
+    ImageWriter();
+    ~ImageWriter();
+    bool open(const std::string &image, std::string *error);
+    // As putFile below.
+    uint32_t put(const std::string &folder, const std::string &name, uint64_t size, const PayloadSource &source,
+                 const PutOptions &options, std::string *error);
+
+private:
+    struct State;
+    std::unique_ptr<State> state;
+};
 
 // Appends a file of `size` bytes to `folder` of the image and returns its key
 // (1 or more), or 0 with a reason in `error`. Names are unique within a folder.
