@@ -27,10 +27,18 @@ struct OpenFile {
     uint32_t position = 0; // bytes already read
 };
 
+// The directory is read and checked once at open; the device is read-only, so the
+// listing and the folder totals come from these tables.
+struct FolderTable {
+    std::vector<std::pair<uint32_t, Record>> files; // (slot, record) of the sound records, in slot order
+    uint64_t usedBytes = 0;
+    uint64_t allocatedBytes = 0;
+};
+
 struct Device {
     Volume volume;
-    std::vector<std::vector<uint32_t>> slotsByFolder; // sound used slots per folder, in slot order
-    std::vector<OpenFile> files;                      // handle = index + 1
+    std::vector<FolderTable> folders; // by folder index
+    std::vector<OpenFile> files;      // handle = index + 1
 };
 
 Device *deviceOf(void *block)
@@ -118,10 +126,14 @@ int QZ_KrFS_Device_Open(const char *physicalPath, int /*mode*/, void *block)
             return -1;
         auto device = std::make_unique<Device>();
         device->volume = std::move(*volume);
-        device->slotsByFolder.resize(device->volume.sb.folders.size());
+        device->folders.resize(device->volume.sb.folders.size());
         for (uint32_t slot = 0; slot < device->volume.sb.dirSlots; ++slot) {
-            if (const auto r = device->volume.record(slot))
-                device->slotsByFolder[r->folder].push_back(slot);
+            if (auto r = device->volume.record(slot)) {
+                FolderTable &folder = device->folders[r->folder];
+                folder.usedBytes += r->size;
+                folder.allocatedBytes += uint64_t(r->blockCount) * device->volume.sb.blockSize;
+                folder.files.emplace_back(slot, std::move(*r));
+            }
         }
         auto *bytes = static_cast<uint8_t *>(block);
         Device *raw = device.release();
@@ -150,20 +162,15 @@ int QZ_KrFS_Get_Dir_Info(void *block, const char *folder, unsigned char *result,
     const int index = device ? device->volume.folderIndex(folderArg(folder)) : -1;
     if (index < 0)
         return -1;
-    uint64_t used = 0, allocated = 0;
-    const auto &slots = device->slotsByFolder[size_t(index)];
-    for (uint32_t slot : slots) {
-        const auto r = device->volume.record(slot);
-        used += r->size;
-        allocated += uint64_t(r->blockCount) * device->volume.sb.blockSize;
-    }
+    const FolderTable &table = device->folders[size_t(index)];
+    const uint64_t used = table.usedBytes, allocated = table.allocatedBytes;
     if (usedBytes)
         *usedBytes = used;
     if (allocatedBytes)
         *allocatedBytes = allocated;
     if (result) {
         std::memset(result, 0, QZ_KRFS_DIR_INFO_SIZE);
-        put32(result, uint32_t(slots.size()));
+        put32(result, uint32_t(table.files.size()));
         put32(result + 4, uint32_t(index));
         put64(result + 8, used);
         put64(result + 16, allocated);
@@ -186,15 +193,16 @@ int QZ_KrFS_Get_FileList(void *block, const char *folder, int *position, unsigne
         capacity = QZ_KRFS_LIST_CAPACITY;
     put32(list, capacity);
 
-    const auto &slots = device->slotsByFolder[size_t(index)];
+    const auto &files = device->folders[size_t(index)].files;
     const size_t first = size_t(*position) - 1;
     int written = 0;
-    for (size_t i = first; i < slots.size() && uint32_t(written) < capacity; ++i, ++written) {
-        const auto r = device->volume.record(slots[i]);
+    for (size_t i = first; i < files.size() && uint32_t(written) < capacity; ++i, ++written) {
+        const auto &[slot, record] = files[i];
+        const Record *r = &record;
         unsigned char *out = list + 4 + size_t(written) * QZ_KRFS_LIST_RECORD_SIZE;
         std::memset(out, 0, QZ_KRFS_LIST_RECORD_SIZE);
         std::memcpy(out, r->name.data(), r->name.size()); // at most 63 bytes of 98
-        put32(out + 98, slots[i] + 1);
+        put32(out + 98, slot + 1);
         put32(out + 102, r->size);
         put32(out + 106, uint32_t(clampTime(r->time)));
     }
