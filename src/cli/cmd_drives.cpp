@@ -1,29 +1,40 @@
-// merido-tool drives [--storage]: the sources the selection window lists, one per line:
-// the list text (label with "(KRFS)" removed), kind and disk node, tab separated. With
-// --storage, the storage window's list instead, with each disk's capacity in KiB.
+// merido-tool drives [--storage] [--config FILE]: the sources the selection window lists,
+// one per line: the list text (label with "(KRFS)" removed), kind and disk node, tab
+// separated; the PC-folder entry carries the configured label. With --storage, the
+// storage window's list instead, with each disk's capacity in KiB.
 #include "commands.h"
 
+#include "catalogueconfig.h"
 #include "drives.h"
+#include "recordingcatalogue.h"
+#include "toolconfig.h"
+#include "viewerconfig.h"
 
 #include <cstdio>
 
-namespace {
-
-// The catalogue's default label for the PC-folder source.
-constexpr const char *kPcFolderLabel = "Find in My Computer";
-
-} // namespace
-
 int cli::cmdDrives(const QStringList &args)
 {
-    const bool storage = args == QStringList{QStringLiteral("--storage")};
-    if (!args.isEmpty() && !storage)
-        return usageError("drives", QStringLiteral("expects no arguments or --storage"));
+    bool storage = false;
+    QString configFile;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--storage"))
+            storage = true;
+        else if (args[i] == QLatin1String("--config") && i + 1 < args.size())
+            configFile = args[++i];
+        else
+            return usageError("drives", QStringLiteral("expects [--storage] [--config FILE]"));
+    }
     std::vector<DriveEntry> drives;
-    if (storage)
+    if (storage) {
         enumerateStorageDrives(drives);
-    else
-        enumerateDrives(QString::fromLatin1(kPcFolderLabel), drives);
+    } else {
+        ViewerConfig config;
+        RecordingCatalogue catalogue;
+        if (loadToolConfig(config, configFile))
+            applyViewerConfig(catalogue, config);
+        catalogue.enumerateDrives();
+        drives = catalogue.drives;
+    }
     for (const DriveEntry &d : drives) {
         std::printf("%s\t%d\t%s", qPrintable(driveListText(d)), d.kind, d.physicalPath.c_str());
         if (storage)

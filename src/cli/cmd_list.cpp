@@ -6,12 +6,11 @@
 
 #include "catalogueconfig.h"
 #include "recordingcatalogue.h"
+#include "toolconfig.h"
 #include "viewerconfig.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <array>
 #include <cstdio>
@@ -38,22 +37,6 @@ public:
     }
 };
 
-// The given file; else viewerconfig.cfg next to the program; else the shipped default
-// compiled into the tool.
-bool loadConfig(ViewerConfig &config, const QString &given)
-{
-    if (!given.isEmpty())
-        return config.Load(given);
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/viewerconfig.cfg");
-    if (QFileInfo::exists(beside) && config.Load(beside))
-        return true;
-    QTemporaryFile copy;
-    QFile shipped(QStringLiteral(":/default/viewerconfig.cfg"));
-    if (!copy.open() || !shipped.open(QIODevice::ReadOnly) || copy.write(shipped.readAll()) < 0 || !copy.flush())
-        return false;
-    return config.Load(copy.fileName());
-}
-
 } // namespace
 
 int cli::cmdList(const QStringList &arguments)
@@ -79,7 +62,7 @@ int cli::cmdList(const QStringList &arguments)
         return usageError(kName, QStringLiteral("expects SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]"));
 
     ViewerConfig config;
-    if (!loadConfig(config, configFile)) {
+    if (!loadToolConfig(config, configFile)) {
         std::fprintf(stderr, "merido-tool list: cannot load the configuration\n");
         return 1;
     }

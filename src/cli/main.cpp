@@ -23,7 +23,7 @@ constexpr std::array kCommands{
            cli::cmdSkinSheet}, true},
     Entry{{"krfs", "mkfs|ls|put|cat IMAGE ...", "make card images with a KRFS partition, list, add and read their files",
            cli::cmdKrfs}, false},
-    Entry{{"drives", "[--storage]", "list the sources the selection window offers (or the storage window's drives)",
+    Entry{{"drives", "[--storage] [--config FILE]", "list the sources the selection window offers (or the storage window's drives)",
            cli::cmdDrives}, false},
     Entry{{"list", "SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]",
            "print the file list's rows for a card, a partition image or a folder", cli::cmdList}, false},

@@ -163,6 +163,15 @@ private Q_SLOTS:
         const QString card = fake.mountPointDir(QStringLiteral("CARD"));
         fake.mount(8, 17, card);
 
+        // The PC-folder entry carries the configured label.
+        const QString config = fake.tmp.filePath(QStringLiteral("viewerconfig.cfg"));
+        {
+            QFile f(config);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("<?xml version=\"1.0\"?>\n<viewerconfig><configs><language mode=\"0\">english</language></configs>"
+                    "<lstrings><lstring id=\"SELDRV_COMBO_DESKTOP\"><language type=\"english\" mode=\"0\">My PC</language>"
+                    "</lstring></lstrings></viewerconfig>\n");
+        }
         const auto run = [](const QStringList &args) {
             QProcess p;
             p.start(qEnvironmentVariable("MERIDO_BIN_DIR") + QStringLiteral("/merido-tool"), args);
@@ -170,24 +179,9 @@ private Q_SLOTS:
             return p.readAllStandardOutput();
         };
         const QByteArray node = QFile::encodeName(fake.node(QStringLiteral("sdb")));
-        QCOMPARE(run({"drives"}), QFile::encodeName(card) + "/ \t1\t" + node + "\nFind in My Computer\t2\t\n");
+        QCOMPARE(run({"drives", "--config", config}), QFile::encodeName(card) + "/ \t1\t" + node + "\nMy PC\t2\t\n");
         QCOMPARE(run({"drives", "--storage"}),
                  QFile::encodeName(card) + "/ \t1\t" + node + "\t" + QByteArray::number(capacity) + "\n");
-    }
-
-    // Capacity in KiB computed without 32-bit overflow: S x 512 passes 2^32 from 4 GiB on.
-    // The node is a sparse file of the size of a 16 GB card.
-    void capacityOfALargeCard()
-    {
-        FakeSystem fake;
-        fake.systemDisk();
-        fake.addDisk(QStringLiteral("sdb"), 8, 16, true);
-        fake.addPartition(QStringLiteral("sdb"), QStringLiteral("sdb1"), 8, 17);
-        fake.fileNode(QStringLiteral("sdb"), qint64(15523840) * 1024);
-        fake.mount(8, 17, fake.mountPointDir(QStringLiteral("CARD")));
-        std::vector<DriveEntry> storage;
-        QCOMPARE(enumerateStorageDrives(storage), 1);
-        QCOMPARE(storage.front().capacityKiB, 15523840u);
     }
 
     void noMountTable()
