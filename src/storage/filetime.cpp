@@ -12,7 +12,6 @@ SystemTime shownTime(int64_t fileTime)
         rest += 10000000;
     }
     time_t t = time_t(seconds);
-    tzset();
     struct tm local {};
     if (localtime_r(&t, &local) && local.tm_isdst > 0)
         t += time_t(local.tm_gmtoff + timezone); // timezone: seconds west of UTC in standard time

@@ -19,5 +19,7 @@ constexpr int64_t fileTimeFromUnix(int64_t seconds, int64_t nanoseconds = 0)
 
 // The shown time: UTC, moved forward by the local zone's daylight saving amount (its
 // daylight offset minus its standard offset) when that instant falls in daylight time.
-// The zone's base offset is deliberately not applied.
+// The zone's base offset is deliberately not applied. Uses the zone as of the last
+// tzset() (the catalogue calls it once per loaded source; glibc's tzset checks the zone
+// file on disk, too slow to repeat for every file).
 SystemTime shownTime(int64_t fileTime);

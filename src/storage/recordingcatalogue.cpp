@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -113,6 +114,7 @@ bool RecordingCatalogue::selectSource(int index)
     if (!drive)
         return false;
     sourceKind = drive->kind;
+    tzset(); // the time rule reads the zone as it is now
 
     switch (drive->kind) {
     case DriveRemovable: {

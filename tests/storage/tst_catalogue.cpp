@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+
 namespace {
 
 // The list view the fills write to, as a vector of rows.
@@ -407,8 +409,10 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         const QByteArray saved = qgetenv("TZ");
         qputenv("TZ", zone);
+        tzset();
         const SystemTime s = shownTime(fileTimeFromUnix(unixSeconds));
         qputenv("TZ", saved);
+        tzset();
         QCOMPARE(QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute, s.second),
                  shown);
     }
