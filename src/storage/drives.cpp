@@ -2,7 +2,6 @@
 
 #include "krfs.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
