@@ -2,6 +2,8 @@
 // of being handed pointers. Windows keep no copies: they call the accessor each time.
 #pragma once
 
+#include "recordingcatalogue.h"
+
 class QAbstractItemView;
 
 enum ScreenMode : int {
@@ -20,6 +22,9 @@ public:
     PlayerContext(const PlayerContext &) = delete;
     PlayerContext &operator=(const PlayerContext &) = delete;
 
+    // The sources and recordings. Built with the configured folders, extensions, switches
+    // and texts of ViewerConfig::Get(), which start-up has loaded by then.
+    RecordingCatalogue catalogue;
     // The file list window's list; set by that window, read by the control panel. Not owned.
     QAbstractItemView *fileListControl = nullptr;
     // 1 while the map view holds a position for the playback time; read by the info panel.
@@ -27,5 +32,5 @@ public:
     int screenMode = ScreenModeDefault;
 
 private:
-    PlayerContext() = default;
+    PlayerContext();
 };

@@ -36,11 +36,11 @@ int cli::cmdRepair(const QStringList &args)
     int failures = 0;
     for (const QString &path : files) {
         const QFileInfo info(path);
-        const std::string name = info.fileName().toStdString();
+        const QString name = info.fileName();
         // Side and size class as the catalogue derives them from the name and size.
-        const int fileSide = side ? side : storage::recordingSide(name);
-        const int type = storage::recordingType(name);
-        const int fileClass = sizeClass >= 0 ? sizeClass : storage::repairSizeClass(type, info.size() / 1024);
+        const int fileSide = side ? side : recname::side(name);
+        const int type = recname::allViewType(name);
+        const int fileClass = sizeClass >= 0 ? sizeClass : recname::sizeClass(type, info.size() / 1024);
         const QByteArray shown = path.toLocal8Bit();
         if (fileSide == 0 || (sizeClass < 0 && type == 0)) {
             std::printf("%s: failed: the name tells no %s; give %s\n", shown.constData(),

@@ -27,6 +27,12 @@ constexpr std::array kCommands{
     Entry{{"repair", "FILE... [--side 1|2] [--size-class 0..3]", "rebuild the missing index of camera recordings",
            cli::cmdRepair}, false},
     Entry{{"sensors", "FILE [--csv | --gpx]", "print the sensor records of a recording as CSV or GPX", cli::cmdSensors}, false},
+    Entry{{"krfs", "mkfs|ls|put|cat IMAGE ...", "make card images with a KRFS partition, list, add and read their files",
+           cli::cmdKrfs}, false},
+    Entry{{"drives", "[--storage] [--config FILE]", "list the sources the selection window offers (or the storage window's drives)",
+           cli::cmdDrives}, false},
+    Entry{{"list", "SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]",
+           "print the file list's rows for a card, a partition image or a folder", cli::cmdList}, false},
 };
 
 void printHelp(FILE *out)

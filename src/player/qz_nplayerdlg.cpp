@@ -54,6 +54,7 @@ CQZ_NPlayerDlg::CQZ_NPlayerDlg(QWidget *parent) : QDialog(parent, Qt::Window | Q
     resize(kWidth, kHeight);
     centreOnScreen();
     WindowRegistry::Get().Register(IDD_MAIN, this);
+    PlayerContext::Get().catalogue.ownerWindow = this; // the PC-folder source needs the main window
 
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         const TitleButtonRow &row = kTitleButtons[i];
