@@ -3,8 +3,6 @@
 #include "catalogueconfig.h"
 #include "viewerconfig.h"
 
-#include <QFileDialog>
-#include <QWidget>
 
 PlayerContext &PlayerContext::Get()
 {
@@ -14,11 +12,6 @@ PlayerContext &PlayerContext::Get()
 
 PlayerContext::PlayerContext()
 {
+    // The folder picker is the main window's to provide: it owns the picker's window.
     applyViewerConfig(catalogue, *ViewerConfig::Get());
-    // A plain directory chooser over the main window stands in for the skinned folder
-    // picker; cancelling it returns an empty path, which selects nothing.
-    catalogue.folderPicker = [this] {
-        return QFileDialog::getExistingDirectory(qobject_cast<QWidget *>(catalogue.ownerWindow.data()),
-                                                 QStringLiteral("Select Folder"));
-    };
 }

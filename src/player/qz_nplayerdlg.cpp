@@ -4,6 +4,7 @@
 #include "skinbutton.h"
 #include "skinresources.h"
 #include "windowregistry.h"
+#include "xfolderdialog.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -54,7 +55,16 @@ CQZ_NPlayerDlg::CQZ_NPlayerDlg(QWidget *parent) : QDialog(parent, Qt::Window | Q
     resize(kWidth, kHeight);
     centreOnScreen();
     WindowRegistry::Get().Register(IDD_MAIN, this);
-    PlayerContext::Get().catalogue.ownerWindow = this; // the PC-folder source needs the main window
+    // The PC-folder source asks through the folder picker over the main window. A cancelled
+    // picker selects nothing, rather than the folder it was last showing.
+    RecordingCatalogue &catalogue = PlayerContext::Get().catalogue;
+    catalogue.ownerWindow = this;
+    catalogue.folderPicker = [this] {
+        CXFolderDialog picker(QString(), this);
+        picker.SetTitle(PlayerContext::Get().catalogue.folderPrompt);
+        picker.SetViewMode(0, true);
+        return picker.DoModal() == 1 ? picker.GetPath() : QString();
+    };
 
     for (size_t i = 0; i < kTitleButtons.size(); ++i) {
         const TitleButtonRow &row = kTitleButtons[i];

@@ -1,6 +1,7 @@
 // merido-tool list: the file list's rows for a PC folder, a card found by discovery and a
 // partition image, with the configuration's folders and extensions.
 #include "fakesystem.h"
+#include "gstplay.h"
 #include "krfsimage.h"
 
 #include <QProcess>
@@ -33,6 +34,40 @@ class TestListTool : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A card whose last recordings lost their index to a power cut: listing all recordings
+    // rebuilds the index, and every channel then plays to its end.
+    void listingAllRepairsCutRecordings()
+    {
+        QTemporaryDir dir;
+        const QString card = dir.filePath(QStringLiteral("card"));
+        QProcess camsim;
+        camsim.start(qEnvironmentVariable("MERIDO_BIN_DIR") + QStringLiteral("/camsim"),
+                     {"card", card, "--seed", "3", "--normal", "2", "--event", "1", "--seconds", "2", "--channels", "2",
+                      "--power-cut", "1"});
+        QVERIFY(camsim.waitForFinished(180000));
+        QCOMPARE(camsim.exitCode(), 0);
+        const QStringList cut = {card + "/NOR/FRONT", card + "/NOR/REAR", card + "/EVT/FRONT", card + "/EVT/REAR"};
+        QStringList files;
+        for (const QString &folder : cut)
+            for (const QFileInfo &f : QDir(folder).entryInfoList({"*.mp4"}, QDir::Files, QDir::Name))
+                files << f.filePath();
+        QCOMPARE(files.size(), 6);
+        // Before: the cut recordings do not play.
+        int unplayable = 0;
+        for (const QString &f : files)
+            unplayable += !testsupport::playToEnd(f).reachedEnd;
+        QCOMPARE(unplayable, 4); // the last normal and the event recording, front and rear
+
+        int code = -1;
+        const QByteArray rows = list({card, "--type", "all"}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(rows.count('\n'), 3);
+        for (const QString &f : files) {
+            const testsupport::PlayResult played = testsupport::playToEnd(f);
+            QVERIFY2(played.reachedEnd && played.videoFrames > 0, qPrintable(f + ": " + played.error));
+        }
+    }
+
     void views_data()
     {
         QTest::addColumn<QStringList>("options");
