@@ -50,6 +50,9 @@ private Q_SLOTS:
         QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("ZIRP Viewer"));
         QCOMPARE(WindowRegistry::Get().Find(IDD_MAIN), &dialog);
+        // The PC-folder source asks through the folder picker over this window.
+        QCOMPARE(PlayerContext::Get().catalogue.ownerWindow.data(), &dialog);
+        QVERIFY(PlayerContext::Get().catalogue.folderPicker);
         QCOMPARE(places(dialog), row({{790, 2, true}, {765, 2, true}, {740, 2, true}, {715, 2, true},
                                                {715, 2, false}, {690, 2, true}, {665, 2, true}}));
         QStringList tips;
