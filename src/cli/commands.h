@@ -16,6 +16,8 @@ int cmdConfigDump(const QStringList &args);
 int cmdSkinSheet(const QStringList &args);
 int cmdGallery(const QStringList &args);
 int cmdSetup(const QStringList &args);
+int cmdRepair(const QStringList &args);
+int cmdSensors(const QStringList &args);
 
 // Prints "merido-tool <name>: <message>" on standard error and returns 2 (usage error).
 int usageError(const char *name, const QString &message);

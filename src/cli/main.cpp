@@ -24,6 +24,9 @@ constexpr std::array kCommands{
     Entry{{"gallery", "OUT.png", "render the skinned controls in their states on one sheet", cli::cmdGallery}, true},
     Entry{{"setup", "show CARDROOT | set CARDROOT KEY=VALUE...",
            "print or change the camera settings file CARDROOT/SETUP/setup.ini", cli::cmdSetup}, false},
+    Entry{{"repair", "FILE... [--side 1|2] [--size-class 0..3]", "rebuild the missing index of camera recordings",
+           cli::cmdRepair}, false},
+    Entry{{"sensors", "FILE [--csv | --gpx]", "print the sensor records of a recording as CSV or GPX", cli::cmdSensors}, false},
 };
 
 void printHelp(FILE *out)
