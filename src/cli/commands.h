@@ -18,6 +18,7 @@ int cmdGallery(const QStringList &args);
 int cmdSetup(const QStringList &args);
 int cmdRepair(const QStringList &args);
 int cmdSensors(const QStringList &args);
+int cmdPlay(const QStringList &args);
 
 // Prints "merido-tool <name>: <message>" on standard error and returns 2 (usage error).
 int usageError(const char *name, const QString &message);
