@@ -2,6 +2,8 @@
 // of being handed pointers. Windows keep no copies: they call the accessor each time.
 #pragma once
 
+#include "playbackgraph.h"
+
 class QAbstractItemView;
 
 enum ScreenMode : int {
@@ -20,6 +22,9 @@ public:
     PlayerContext(const PlayerContext &) = delete;
     PlayerContext &operator=(const PlayerContext &) = delete;
 
+    // The playback engine: the screens' surfaces, the current recording's session, zoom.
+    // Its operations run on the UI thread; the sensor worker only calls State() and session().
+    playback::PlaybackGraph playbackGraph;
     // The file list window's list; set by that window, read by the control panel. Not owned.
     QAbstractItemView *fileListControl = nullptr;
     // 1 while the map view holds a position for the playback time; read by the info panel.
