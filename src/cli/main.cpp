@@ -27,7 +27,7 @@ constexpr std::array kCommands{
     Entry{{"repair", "FILE... [--side 1|2] [--size-class 0..3]", "rebuild the missing index of camera recordings",
            cli::cmdRepair}, false},
     Entry{{"sensors", "FILE [--csv | --gpx]", "print the sensor records of a recording as CSV or GPX", cli::cmdSensors}, false},
-    Entry{{"play", "FRONT [REAR1 [REAR2]] [--rate R] [--seek MS] [--for SECONDS] [--grab DIR]",
+    Entry{{"play", "FRONT [REAR1 [REAR2]] [--rate R] [--seek MS] [--for SECONDS] [--grab DIR] [--seeks N]",
            "play a recording through the engine without windows; report position, frames, grabs", cli::cmdPlay}, false},
 };
 
