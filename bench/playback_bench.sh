@@ -35,4 +35,4 @@ for rate in 1.0 2.0; do
   grep -E '^(opened|channel [123]: [0-9]+ frames)' "$work/out" | sed 's/^/  /'
 done
 
-"$bin/merido-tool" play "${files[@]}" --seeks 50 --for 0.1 | grep -E '^(opened|seek to picture)'
+"$bin/merido-tool" play "${files[@]}" --seeks 50 | grep -E '^(opened|seek to picture|open to first)'

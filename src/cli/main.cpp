@@ -28,7 +28,8 @@ constexpr std::array kCommands{
            cli::cmdRepair}, false},
     Entry{{"sensors", "FILE [--csv | --gpx]", "print the sensor records of a recording as CSV or GPX", cli::cmdSensors}, false},
     Entry{{"play", "FRONT [REAR1 [REAR2]] [--rate R] [--seek MS] [--for SECONDS] [--grab DIR] [--seeks N]",
-           "play a recording through the engine without windows; report position, frames, grabs", cli::cmdPlay}, false},
+           "play a recording through the engine without windows; report position, frames, grabs\n"
+           "      (--seeks: time N seeks and 10 opens instead of playing)", cli::cmdPlay}, false},
 };
 
 void printHelp(FILE *out)

@@ -78,6 +78,16 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(QDir(grabs).filePath("channel3.png")));
     }
 
+    // The bench mode: every timed seek finds the picture of its target.
+    void timedSeeks()
+    {
+        const Run r = tool({m_front, m_rear, "--seeks", "3"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains("seek to picture: 3 seeks"), qPrintable(r.out));
+        QVERIFY(!r.out.contains("no picture"));
+        QVERIFY(r.out.contains("open to first picture, plugins loaded: 10 opens"));
+    }
+
     void refuses_data()
     {
         QTest::addColumn<QStringList>("args");
