@@ -3,6 +3,8 @@
 
 #include "recordingwriter.h"
 
+#include <gst/gst.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -55,6 +57,34 @@ inline QString writeTruncated(const QString &dir, const QString &name, const QSt
         return {};
     const QByteArray all = f.readAll();
     return writeBytes(dir, name, all.left(qsizetype(double(all.size()) * fraction)));
+}
+
+// The same recording in an AVI file (video and sound, no sensor stream), as exported
+// recordings are; empty on failure.
+inline QString remuxToAvi(const QString &mp4, const QString &avi)
+{
+    gst_init(nullptr, nullptr);
+    const QString desc = QString("filesrc location=\"%1\" ! qtdemux name=d d.video_0 ! queue ! h264parse ! avimux name=m "
+                                 "! filesink location=\"%2\" d.audio_0 ! queue ! aacparse ! m.")
+                             .arg(mp4, avi);
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(desc.toUtf8().constData(), &error);
+    if (!pipeline) {
+        qWarning("remux: %s", error ? error->message : "no pipeline");
+        g_clear_error(&error);
+        return {};
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus *bus = gst_element_get_bus(pipeline);
+    GstMessage *msg = gst_bus_timed_pop_filtered(bus, 60 * GST_SECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
+    if (msg)
+        gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return ok ? avi : QString();
 }
 
 } // namespace testsupport
