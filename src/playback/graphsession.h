@@ -103,15 +103,16 @@ public:
     double audioGain() const;
     bool hasAudio() const { return bool(m_volume); }
     const std::string &path(int channel) const { return m_paths.at(std::size_t(channel)); }
-    const StreamParser *parser(int channel) const;
+    const StreamParser *parser(int channel) const; // UI thread
 
     // Channel c's renderer, or null when the channel has no branch.
     ChannelRenderer *renderer(int channel) const;
     VideoSurface *window(int slot) const;
     void setWindow(int slot, VideoSurface *surface);
 
-    // The element a channel's flip and picture settings act on (tests look at the result).
+    // Picture size of the channel's current picture; -1 without a renderer, 0 before a picture.
     NativeSize nativeSize(int channel) const;
+    // A deep copy of the channel's current picture; false without a renderer or a picture.
     bool grabFrame(int channel, QImage &out) const;
 
 private:
@@ -122,7 +123,6 @@ private:
 
     bool buildAudio(GstBin *bin);
     bool buildChannel(int channel);
-    bool applyRate();
     std::int64_t positionNs();
     std::int64_t durationNs();
     bool seekNs(std::int64_t ns);
