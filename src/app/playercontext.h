@@ -2,6 +2,7 @@
 // of being handed pointers. Windows keep no copies: they call the accessor each time.
 #pragma once
 
+#include "playbackgraph.h"
 #include "recordingcatalogue.h"
 
 class QAbstractItemView;
@@ -21,6 +22,10 @@ public:
 
     PlayerContext(const PlayerContext &) = delete;
     PlayerContext &operator=(const PlayerContext &) = delete;
+
+    // The playback engine: the screens' surfaces, the current recording's session, zoom.
+    // Its operations run on the UI thread; the sensor worker only calls State() and session().
+    playback::PlaybackGraph playbackGraph;
 
     // The sources and recordings. Built with the configured folders, extensions, switches
     // and texts of ViewerConfig::Get(), which start-up has loaded by then.

@@ -33,6 +33,9 @@ constexpr std::array kCommands{
            cli::cmdDrives}, false},
     Entry{{"list", "SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]",
            "print the file list's rows for a card, a partition image or a folder", cli::cmdList}, false},
+    Entry{{"play", "FRONT [REAR1 [REAR2]] [--rate R] [--seek MS] [--for SECONDS] [--grab DIR] [--seeks N]",
+           "play a recording through the engine without windows; report position, frames, grabs\n"
+           "      (--seeks: time N seeks and 10 opens instead of playing)", cli::cmdPlay}, false},
 };
 
 void printHelp(FILE *out)
