@@ -233,6 +233,37 @@ private Q_SLOTS:
         QCOMPARE(QList<QByteArray>(got->begin(), got->end()), records);
     }
 
+    // The first group with a missing element names the code; only the sound decoder may miss.
+    void filterProbe_data()
+    {
+        QTest::addColumn<QStringList>("missing");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("canPlay");
+        QTest::newRow("all there") << QStringList{} << int(FiltersPresent) << true;
+        QTest::newRow("no demuxer") << QStringList{"qtdemux"} << int(MissingStreamParser) << false;
+        QTest::newRow("no decoder") << QStringList{"avdec_h264"} << int(MissingVideoDecoder) << false;
+        QTest::newRow("no AAC decoder") << QStringList{"avdec_aac"} << int(MissingAudioDecoder) << true;
+        QTest::newRow("no picture settings") << QStringList{"videobalance"} << int(MissingPictureFilter) << false;
+        QTest::newRow("sound and parser: the parser decides")
+            << QStringList{"avdec_aac", "h264parse"} << int(MissingStreamParser) << false;
+    }
+
+    void filterProbe()
+    {
+        QFETCH(QStringList, missing);
+        QFETCH(int, code);
+        QFETCH(bool, canPlay);
+        const FilterProbeResult probe = ProbeFilters([&](const char *name) { return !missing.contains(name); });
+        QCOMPARE(probe.code, code);
+        QStringList named;
+        for (const std::string &m : probe.missing)
+            named << QString::fromStdString(m);
+        named.sort();
+        missing.sort();
+        QCOMPARE(named, missing);
+        QCOMPARE(EnsureFilters(probe), canPlay);
+    }
+
     void filtersPresent()
     {
         const FilterProbeResult probe = ProbeFilters();
