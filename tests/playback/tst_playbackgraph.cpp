@@ -243,9 +243,17 @@ private Q_SLOTS:
     // An AVI front (as exported) with an MP4 second channel: both seek to the same time. The
     // remuxed AVI runs at a constant 30 frames a second where the camera's front runs at
     // 29.1 with a double first frame, so its pictures read up to a few frames later.
+    void aviFront_data()
+    {
+        QTest::addColumn<bool>("pcm");
+        QTest::newRow("AAC sound") << false;
+        QTest::newRow("PCM sound, no AAC decoder") << true;
+    }
+
     void aviFront()
     {
-        const QString avi = remuxToAvi(m_front, m_dir.filePath("front.avi"));
+        QFETCH(bool, pcm);
+        const QString avi = remuxToAvi(m_front, m_dir.filePath(pcm ? "pcm.avi" : "front.avi"), pcm);
         QVERIFY(!avi.isEmpty());
         QVERIFY(m_graph->Open(avi.toStdString(), m_rear1.toStdString()));
         const auto session = m_graph->session();
