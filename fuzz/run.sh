@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds a fuzz target with clang and runs it for N seconds (default 60).
-# Usage: fuzz/run.sh [fuzz_krfs_image|fuzz_repair|fuzz_sensor] [SECONDS]
+# Usage: fuzz/run.sh [fuzz_krfs_image|fuzz_repair|fuzz_sensor|fuzz_avitext] [SECONDS]
 # Corpus and crash files land in build/fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +17,7 @@ case $target in
   fuzz_repair) [ -e "$corpus/seed.mp4" ] || "$build/bin/camsim" mp4 "$corpus/seed.mp4" --seconds 2 --ending power-cut \
       --bitrate 200; maxlen=200000 ;;
   fuzz_sensor) [ -e "$corpus/seed.rec" ] || "$build/bin/camsim" records "$corpus/seed.rec" --count 4; maxlen=1100 ;;
+  fuzz_avitext) [ -e "$corpus/seed.bin" ] || head -c 4096 /dev/urandom > "$corpus/seed.bin"; maxlen=65536 ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 "$build/bin/$target" "$corpus" -max_total_time="$seconds" -max_len="$maxlen" \

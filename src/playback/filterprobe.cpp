@@ -26,13 +26,17 @@ constexpr std::array kGroups{
 FilterProbeResult ProbeFilters()
 {
     gst_init(nullptr, nullptr);
+    return ProbeFilters([](const char *name) { return bool(GstHandle<GstElementFactory>(gst_element_factory_find(name))); });
+}
+
+FilterProbeResult ProbeFilters(const std::function<bool(const char *factory)> &installed)
+{
     FilterProbeResult result;
     for (const FilterGroup &group : kGroups) {
         for (const char *name : group.factories) {
             if (!name)
                 break;
-            GstHandle<GstElementFactory> factory(gst_element_factory_find(name));
-            if (factory)
+            if (installed(name))
                 continue;
             result.missing.emplace_back(name);
             if (result.code == FiltersPresent)
@@ -44,7 +48,11 @@ FilterProbeResult ProbeFilters()
 
 bool EnsureFilters()
 {
-    const FilterProbeResult probe = ProbeFilters();
+    return EnsureFilters(ProbeFilters());
+}
+
+bool EnsureFilters(const FilterProbeResult &probe)
+{
     for (const std::string &name : probe.missing)
         std::printf("GStreamer element \"%s\" is not installed\n", name.c_str());
     return probe.code == FiltersPresent || probe.code == MissingAudioDecoder;

@@ -5,6 +5,7 @@
 // and names what is missing.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,14 @@ struct FilterProbeResult {
 // Asks the registry for every element; missing lists all absent ones, code names the first
 // group that has one.
 FilterProbeResult ProbeFilters();
+// The same with another answer to "is this element factory installed?".
+FilterProbeResult ProbeFilters(const std::function<bool(const char *factory)> &installed);
 
 // Whether the viewer can play at all. False when the stream parser, video decoder or picture
 // elements are missing: the main window then shows "Not Find QZ filter" and closes. A missing
-// AAC decoder only silences recordings and is not reported.
+// AAC decoder only silences recordings and is not reported. Missing elements are named on
+// standard output.
 bool EnsureFilters();
+bool EnsureFilters(const FilterProbeResult &probe);
 
 } // namespace playback

@@ -61,12 +61,14 @@ inline QString writeTruncated(const QString &dir, const QString &name, const QSt
 
 // The same recording in an AVI file (video and sound, no sensor stream), as exported
 // recordings are; empty on failure.
-inline QString remuxToAvi(const QString &mp4, const QString &avi)
+// With pcm, the sound is stored decoded (16-bit PCM).
+inline QString remuxToAvi(const QString &mp4, const QString &avi, bool pcm = false)
 {
     gst_init(nullptr, nullptr);
+    const QString sound = pcm ? "aacparse ! avdec_aac ! audioconvert ! audio/x-raw,format=S16LE" : "aacparse";
     const QString desc = QString("filesrc location=\"%1\" ! qtdemux name=d d.video_0 ! queue ! h264parse ! avimux name=m "
-                                 "! filesink location=\"%2\" d.audio_0 ! queue ! aacparse ! m.")
-                             .arg(mp4, avi);
+                                 "! filesink location=\"%2\" d.audio_0 ! queue ! %3 ! m.")
+                             .arg(mp4, avi, sound);
     GError *error = nullptr;
     GstElement *pipeline = gst_parse_launch(desc.toUtf8().constData(), &error);
     if (!pipeline) {

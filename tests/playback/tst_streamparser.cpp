@@ -88,6 +88,7 @@ private Q_SLOTS:
         QTest::newRow("rear 720") << "rear" << S_OK << QSize(1280, 720) << int(AudioKind::Aac);
         QTest::newRow("rear without sound") << "silent" << S_OK << QSize(720, 480) << int(AudioKind::None);
         QTest::newRow("AVI") << "avi" << S_OK << QSize(1920, 1080) << int(AudioKind::Aac);
+        QTest::newRow("AVI with PCM sound") << "avipcm" << S_OK << QSize(1920, 1080) << int(AudioKind::Pcm);
         QTest::newRow("power cut, no index") << "powercut" << VFW_E_INVALID_FILE_FORMAT << QSize() << 0;
         QTest::newRow("index cut off") << "truncated" << VFW_E_INVALID_FILE_FORMAT << QSize() << 0;
         QTest::newRow("garbage after ftyp") << "garbage" << VFW_E_INVALID_FILE_FORMAT << QSize() << 0;
@@ -114,6 +115,7 @@ private Q_SLOTS:
             {"garbage", writeBytes(m_dir.path(), "g.mp4", garbage)},
             {"empty", writeBytes(m_dir.path(), "e.mp4", {})},
             {"avi", remuxToAvi(m_front, m_dir.filePath("F.avi"))},
+            {"avipcm", remuxToAvi(m_front, m_dir.filePath("pcm.avi"), true)},
             {"novideo", writeBytes(m_dir.path(), "a.avi", aviWithText({"S record"}))},
             {"missing", m_dir.filePath("nothing.mp4")},
             {"", ""},
@@ -128,7 +130,7 @@ private Q_SLOTS:
         QCOMPARE(QSize(parser.info().width, parser.info().height), picture);
         QCOMPARE(int(parser.info().audio), audio);
         QVERIFY(qAbs(parser.info().durationNs - 2000000000) < 150000000); // ns; AVI counts whole frames
-        QCOMPARE(int(parser.info().container), file == "avi" ? int(Container::Avi) : int(Container::Mp4));
+        QCOMPARE(int(parser.info().container), file.startsWith("avi") ? int(Container::Avi) : int(Container::Mp4));
     }
 
     void sniff_data()
@@ -231,6 +233,37 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(QList<QByteArray>(got->begin(), got->end()), records);
+    }
+
+    // The first group with a missing element names the code; only the sound decoder may miss.
+    void filterProbe_data()
+    {
+        QTest::addColumn<QStringList>("missing");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("canPlay");
+        QTest::newRow("all there") << QStringList{} << int(FiltersPresent) << true;
+        QTest::newRow("no demuxer") << QStringList{"qtdemux"} << int(MissingStreamParser) << false;
+        QTest::newRow("no decoder") << QStringList{"avdec_h264"} << int(MissingVideoDecoder) << false;
+        QTest::newRow("no AAC decoder") << QStringList{"avdec_aac"} << int(MissingAudioDecoder) << true;
+        QTest::newRow("no picture settings") << QStringList{"videobalance"} << int(MissingPictureFilter) << false;
+        QTest::newRow("sound and parser: the parser decides")
+            << QStringList{"avdec_aac", "h264parse"} << int(MissingStreamParser) << false;
+    }
+
+    void filterProbe()
+    {
+        QFETCH(QStringList, missing);
+        QFETCH(int, code);
+        QFETCH(bool, canPlay);
+        const FilterProbeResult probe = ProbeFilters([&](const char *name) { return !missing.contains(name); });
+        QCOMPARE(probe.code, code);
+        QStringList named;
+        for (const std::string &m : probe.missing)
+            named << QString::fromStdString(m);
+        named.sort();
+        missing.sort();
+        QCOMPARE(named, missing);
+        QCOMPARE(EnsureFilters(probe), canPlay);
     }
 
     void filtersPresent()
