@@ -105,6 +105,7 @@ private:
             txtsPos = at;
         } else if (code == kMovi) {
             moviSizePos = at - 4;
+            lastChunkEnd = pos + 1;
             mode = Mode::ChunkId;
             windowBytes = 0;
         }
@@ -172,6 +173,7 @@ private:
     void endPayload()
     {
         const uint32_t size = chunkSize;
+        lastChunkEnd = pos + 1 + (size & 1);
         AviIndexEntry entry{qToBigEndian(chunkId), kKeyFrame, nextOffset, size};
         nextOffset += 8 + size + (size & 1);
         switch (kind) {
@@ -219,8 +221,15 @@ private:
     size_t headWanted = 0;
     uint32_t nextOffset = 4;
 
+    qint64 lastChunkEnd = -1; // file offset after the last whole chunk and its pad byte
+
 public:
     uint32_t moviListEnd() const { return nextOffset; }
+    // How many of the copied bytes the repaired file keeps: everything up to the end of the
+    // last whole chunk. A chunk the power loss cut off (or bytes that are no chunk) would
+    // otherwise stand between the media list and the appended index, where players look
+    // for the index; its declared size would also run into the index. -1: keep all.
+    qint64 repairedLength() const { return done ? -1 : lastChunkEnd; }
 };
 
 // Overwrites the maker blocks: "LBMS" starts a span of (byte 4 + 256 x byte 5) + 8 bytes
@@ -318,7 +327,14 @@ bool correctRates(uint32_t r0, uint32_t r1, uint32_t rt, const AviCopySummary &s
 
 bool repair(QFileDevice &out, const Scanner &scan, AviCopySummary &s)
 {
-    const qint64 end = qint64(s.bytesCopied);
+    qint64 end = qint64(s.bytesCopied);
+    bool ok = true;
+    if (const qint64 kept = scan.repairedLength(); kept >= 0 && kept != end) {
+        // Shorter: the cut-off chunk goes. Longer by one: the pad byte after the last chunk.
+        s.droppedTail = uint64_t(std::max<qint64>(end - kept, 0));
+        ok = out.resize(kept);
+        end = kept;
+    }
     // Fields are written only where the copy holds them; a header cut off is left alone.
     auto inside = [end](qint64 at) { return at >= 0 && at + 4 <= end; };
 
@@ -334,12 +350,12 @@ bool repair(QFileDevice &out, const Scanner &scan, AviCopySummary &s)
         qToLittleEndian(e.size, entry + 12);
         entry += 16;
     }
-    bool ok = out.seek(end) && out.write(reinterpret_cast<const char *>(chunk.data()), qint64(chunk.size())) ==
-                                   qint64(chunk.size());
+    ok &= out.seek(end) && out.write(reinterpret_cast<const char *>(chunk.data()), qint64(chunk.size())) ==
+                               qint64(chunk.size());
     if (inside(kTotalFramesOffset))
         ok &= writeAt(out, kTotalFramesOffset, s.videoChunks);
     if (inside(kRiffSizeOffset))
-        ok &= writeAt(out, kRiffSizeOffset, uint32_t(s.bytesCopied + chunk.size() - 8));
+        ok &= writeAt(out, kRiffSizeOffset, uint32_t(uint64_t(end) + chunk.size() - 8));
 
     const qint64 v0 = scan.vidsPos[0], v1 = scan.vidsPos[1], txt = scan.txtsPos, aud = scan.audsPos;
     uint32_t r0 = 0, r1 = 0, rt = 0, newRt = 0, newR0 = 0, newR1 = 0;
@@ -397,5 +413,7 @@ bool AviCopy::copy(const AviBlockReader &read, QFileDevice &out, AviCopySummary 
     s.finalized = scan.riffFound() && uint64_t(scan.riffSize()) + 8 == s.bytesCopied;
     if (!s.finalized)
         ok = repair(out, scan, s);
-    return ok && out.flush();
+    ok = ok && out.flush();
+    s.outputBytes = uint64_t(out.size());
+    return ok;
 }

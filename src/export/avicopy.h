@@ -26,6 +26,8 @@ struct AviCopySummary {
     uint64_t bytesCopied = 0;
     bool finalized = false; // the RIFF size matched: copied as it was, nothing appended
     bool repaired = false;  // an index was appended and the headers rewritten
+    uint64_t droppedTail = 0; // repaired: bytes of a cut-off last chunk not kept before the index
+    uint64_t outputBytes = 0; // size of the file written
     uint32_t videoChunks = 0;
     uint32_t videoChunks0 = 0, videoChunks1 = 0;
     uint32_t largestVideo0 = 0, largestVideo1 = 0;
