@@ -33,6 +33,8 @@ constexpr std::array kCommands{
            cli::cmdDrives}, false},
     Entry{{"list", "SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]",
            "print the file list's rows for a card, a partition image or a folder", cli::cmdList}, false},
+    Entry{{"export", "SOURCE OUTDIR [--type all|normal|event|parking|user] [--config FILE] [ROW...]",
+           "copy the partition recordings of the rows (all when none) out as AVI files", cli::cmdExport}, false},
 };
 
 void printHelp(FILE *out)
