@@ -199,7 +199,8 @@ private:
         case ChunkKind::None:
             break;
         }
-        s.index.push_back(entry);
+        if (s.index.size() < AviCopy::kMaxIndexEntries)
+            s.index.push_back(entry);
         mode = Mode::ChunkId;
         windowBytes = 0;
     }

@@ -316,6 +316,23 @@ private Q_SLOTS:
         QCOMPARE(u32At(out, out.indexOf("idx1", out.size() - 9000 * 16 - 8) + 4), 9000u * 16);
     }
 
+    // Nothing but empty chunks: the index stops at its bound instead of growing with the file.
+    void indexStopsAtItsBound()
+    {
+        const int chunks = int(AviCopy::kMaxIndexEntries) + 5;
+        QByteArray movi;
+        movi.reserve(qsizetype(chunks) * 8);
+        for (int i = 0; i < chunks; ++i)
+            movi += QByteArray("03tx\0\0\0\0", 8);
+        AviCopySummary summary;
+        const Recording rec = makeAvi(movi, false);
+        const QByteArray out = exportBytes(rec.bytes, {AviCopy::kBlockBytes}, &summary);
+        QCOMPARE(summary.index.size(), AviCopy::kMaxIndexEntries);
+        QCOMPARE(summary.textChunks, uint32_t(chunks));
+        QCOMPARE(u32At(out, rec.bytes.size() + 4), uint32_t(16 * AviCopy::kMaxIndexEntries));
+        QCOMPARE(u32At(out, rec.moviSize), uint32_t(4 + 8 * qsizetype(chunks)));
+    }
+
     void hostileInput_data()
     {
         QTest::addColumn<QByteArray>("input");
