@@ -45,8 +45,21 @@ public:
 
     void feed(const uint8_t *data, size_t n)
     {
-        for (size_t i = 0; i < n && !done; ++i, ++pos)
-            step(data[i]);
+        for (size_t i = 0; i < n && !done; ++i, ++pos) {
+            if (mode != Mode::Payload) {
+                step(data[i]);
+                continue;
+            }
+            // A payload is skipped whole; only a video chunk's first bytes are kept.
+            const size_t k = size_t(std::min<uint64_t>(payloadLeft, n - i));
+            if (head.size() < headWanted)
+                head.insert(head.end(), data + i, data + i + std::min(k, headWanted - head.size()));
+            payloadLeft -= k;
+            i += k - 1; // at the last byte taken, as step() would be
+            pos += qint64(k) - 1;
+            if (payloadLeft == 0)
+                endPayload();
+        }
     }
 
 private:
@@ -252,27 +265,35 @@ private:
 
     void run(std::vector<uint8_t> &ready, bool last)
     {
+        const size_t n = pending.size();
         size_t i = 0;
-        for (; i < pending.size(); ++i) {
+        while (i < n) {
             if (spanLeft > 0) {
-                pending[i] = fill;
-                --spanLeft;
+                const size_t k = std::min<size_t>(spanLeft, n - i);
+                std::memset(pending.data() + i, fill, k);
+                spanLeft -= uint32_t(k);
+                i += k;
                 continue;
             }
-            if (!last && pending.size() - i < kLookahead)
+            // Only an 'L' can start a code; the bytes before the next one are final.
+            const void *l = std::memchr(pending.data() + i, 'L', n - i);
+            i = l ? size_t(static_cast<const uint8_t *>(l) - pending.data()) : n;
+            if (i == n || (!last && n - i < kLookahead))
                 break;
-            if (pending.size() - i < 4)
+            if (n - i < 4) {
+                ++i;
                 continue;
+            }
             const uint32_t code = uint32_t(pending[i]) << 24 | uint32_t(pending[i + 1]) << 16 |
                                   uint32_t(pending[i + 2]) << 8 | pending[i + 3];
-            if (code != kLBMS && code != kLBDJ)
+            if (code != kLBMS && code != kLBDJ) {
+                ++i;
                 continue;
-            const uint32_t low = i + 4 < pending.size() ? pending[i + 4] : 0;
-            const uint32_t high = i + 5 < pending.size() ? pending[i + 5] : 0;
+            }
+            const uint32_t low = i + 4 < n ? pending[i + 4] : 0;
+            const uint32_t high = i + 5 < n ? pending[i + 5] : 0;
             fill = code == kLBMS ? 'M' : 'D';
             spanLeft = low + 256 * high + 8;
-            pending[i] = fill;
-            --spanLeft;
         }
         ready.assign(pending.begin(), pending.begin() + qsizetype(i));
         pending.erase(pending.begin(), pending.begin() + qsizetype(i));
