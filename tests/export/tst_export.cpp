@@ -249,15 +249,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("which");
         QTest::addColumn<bool>("cut"); // the power went inside the last chunk
-        QTest::newRow("normal, past 5 MiB, cut") << "normal" << true;
-        QTest::newRow("event, cut") << "event" << true;
-        QTest::newRow("ends with a whole chunk") << "uncut" << false;
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("normal, past 5 MiB, cut") << "normal" << true << 4;
+        QTest::newRow("event, cut") << "event" << true << 4;
+        QTest::newRow("ends with a whole chunk") << "uncut" << false << 2;
     }
     // The index and headers hold what the arithmetic gives, and the file plays to its end.
     void unfinishedRecordingRepaired()
     {
         QFETCH(QString, which);
         QFETCH(bool, cut);
+        QFETCH(int, seconds);
         const QString img = which == "uncut" ? smallImage : image;
         const QByteArray folder = which == "event" ? "EVT" : "NOR";
         const QString name = which == "normal" ? unfinishedName : which == "event" ? eventName
@@ -330,6 +332,9 @@ private Q_SLOTS:
         QVERIFY2(played.reachedEnd, qPrintable(played.error));
         QCOMPARE(uint32_t(played.frontFrames), c0);
         QCOMPARE(uint32_t(played.rearFrames), c1);
+        // The corrected headers give the recording's length (the sound lasts 64 ms a frame).
+        QVERIFY2(std::abs(played.duration - seconds * qint64(GST_SECOND)) < GST_SECOND / 5,
+                 qPrintable(QString::number(played.duration)));
         // AAC frames of 1024 samples; the decoder may hold back the first.
         QVERIFY2(uint32_t(played.audioBuffers) + 1 >= count("02wb") && count("02wb") > 0,
                  qPrintable(QString("%1 of %2").arg(played.audioBuffers).arg(count("02wb"))));

@@ -105,6 +105,7 @@ struct AviPlayResult {
     QString error;
     int frontFrames = 0, rearFrames = 0; // decoded pictures of video_0 and video_1
     int audioBuffers = 0;                // decoded sound buffers
+    gint64 duration = -1;                // ns, as the pipeline reports it
 };
 
 // Plays a camera AVI through avidemux as fast as it decodes: both video streams through
@@ -149,6 +150,7 @@ inline AviPlayResult playAviToEnd(const QString &path)
     } else {
         r.error = "timed out";
     }
+    gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &r.duration);
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     r.frontFrames = front.video;
     r.rearFrames = rear.video;
