@@ -9,8 +9,8 @@
 #include "toolconfig.h"
 #include "viewerconfig.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QObject>
+
 
 #include <array>
 #include <cstdio>
@@ -18,13 +18,6 @@
 namespace {
 
 constexpr const char *kName = "list";
-
-struct TypeOption {
-    const char *name;
-    int type; // -1: the view of all recordings
-};
-constexpr std::array kTypes{TypeOption{"all", -1}, TypeOption{"normal", 0}, TypeOption{"event", 1},
-                            TypeOption{"parking", 2}, TypeOption{"user", 3}};
 
 class PrintingView : public RecordingListView
 {
@@ -57,8 +50,8 @@ int cli::cmdList(const QStringList &arguments)
             positional << args[i];
         }
     }
-    const auto type = std::find_if(kTypes.begin(), kTypes.end(), [&](const TypeOption &t) { return typeName == QLatin1String(t.name); });
-    if (positional.size() != 1 || type == kTypes.end())
+    const auto type = std::find_if(kListTypes.begin(), kListTypes.end(), [&](const ListType &t) { return typeName == QLatin1String(t.name); });
+    if (positional.size() != 1 || type == kListTypes.end())
         return usageError(kName, QStringLiteral("expects SOURCE [--type all|normal|event|parking|user] [--descending] [--config FILE]"));
 
     ViewerConfig config;
@@ -70,36 +63,9 @@ int cli::cmdList(const QStringList &arguments)
     applyViewerConfig(catalogue, config);
     catalogue.sortOrder = descending ? RecordingCatalogue::SortDescending : RecordingCatalogue::SortAscending;
 
-    const QFileInfo source(positional.front());
     QObject owner; // the PC-folder source needs a main window
-    int index = -1;
-    if (source.isDir()) {
-        catalogue.enumerateDrives();
-        const QString path = source.canonicalFilePath();
-        for (size_t i = 0; i + 1 < catalogue.drives.size(); ++i) {
-            if (QFileInfo(catalogue.drives[i].mountPoint).canonicalFilePath() == path)
-                index = int(i);
-        }
-        if (index < 0) { // not a card: the PC folder, with the picker answering SOURCE
-            index = int(catalogue.drives.size()) - 1;
-            catalogue.ownerWindow = &owner;
-            catalogue.folderPicker = [path] { return path; };
-        }
-    } else if (source.exists()) {
-        DriveEntry image;
-        image.label = source.filePath();
-        image.physicalPath = QFile::encodeName(source.filePath()).toStdString();
-        image.kind = DriveKrfs;
-        catalogue.drives = {image};
-        index = 0;
-    } else {
-        std::fprintf(stderr, "merido-tool list: %s does not exist\n", qPrintable(source.filePath()));
+    if (!selectToolSource(catalogue, positional.front(), owner, kName))
         return 1;
-    }
-    if (!catalogue.selectSource(index)) {
-        std::fprintf(stderr, "merido-tool list: no recordings could be loaded from %s\n", qPrintable(source.filePath()));
-        return 1;
-    }
     PrintingView view;
     if (type->type < 0)
         catalogue.fillListAll(view);

@@ -22,6 +22,7 @@ int cmdKrfs(const QStringList &args);
 int cmdDrives(const QStringList &args);
 int cmdList(const QStringList &args);
 int cmdPlay(const QStringList &args);
+int cmdExport(const QStringList &args);
 
 // Prints "merido-tool <name>: <message>" on standard error and returns 2 (usage error).
 int usageError(const char *name, const QString &message);

@@ -36,6 +36,8 @@ constexpr std::array kCommands{
     Entry{{"play", "FRONT [REAR1 [REAR2]] [--rate R] [--seek MS] [--for SECONDS] [--grab DIR] [--seeks N]",
            "play a recording through the engine without windows; report position, frames, grabs\n"
            "      (--seeks: time N seeks and 10 opens instead of playing)", cli::cmdPlay}, false},
+    Entry{{"export", "SOURCE OUTDIR [--type all|normal|event|parking|user] [--config FILE] [ROW...]",
+           "copy the partition recordings of the rows (all when none) out as AVI files", cli::cmdExport}, false},
 };
 
 void printHelp(FILE *out)

@@ -45,8 +45,21 @@ public:
 
     void feed(const uint8_t *data, size_t n)
     {
-        for (size_t i = 0; i < n && !done; ++i, ++pos)
-            step(data[i]);
+        for (size_t i = 0; i < n && !done; ++i, ++pos) {
+            if (mode != Mode::Payload) {
+                step(data[i]);
+                continue;
+            }
+            // A payload is skipped whole; only a video chunk's first bytes are kept.
+            const size_t k = size_t(std::min<uint64_t>(payloadLeft, n - i));
+            if (head.size() < headWanted)
+                head.insert(head.end(), data + i, data + i + std::min(k, headWanted - head.size()));
+            payloadLeft -= k;
+            i += k - 1; // at the last byte taken, as step() would be
+            pos += qint64(k) - 1;
+            if (payloadLeft == 0)
+                endPayload();
+        }
     }
 
 private:
@@ -105,6 +118,7 @@ private:
             txtsPos = at;
         } else if (code == kMovi) {
             moviSizePos = at - 4;
+            lastChunkEnd = pos + 1;
             mode = Mode::ChunkId;
             windowBytes = 0;
         }
@@ -172,6 +186,7 @@ private:
     void endPayload()
     {
         const uint32_t size = chunkSize;
+        lastChunkEnd = pos + 1 + (size & 1);
         AviIndexEntry entry{qToBigEndian(chunkId), kKeyFrame, nextOffset, size};
         nextOffset += 8 + size + (size & 1);
         switch (kind) {
@@ -197,7 +212,8 @@ private:
         case ChunkKind::None:
             break;
         }
-        s.index.push_back(entry);
+        if (s.index.size() < AviCopy::kMaxIndexEntries)
+            s.index.push_back(entry);
         mode = Mode::ChunkId;
         windowBytes = 0;
     }
@@ -219,8 +235,15 @@ private:
     size_t headWanted = 0;
     uint32_t nextOffset = 4;
 
+    qint64 lastChunkEnd = -1; // file offset after the last whole chunk and its pad byte
+
 public:
     uint32_t moviListEnd() const { return nextOffset; }
+    // How many of the copied bytes the repaired file keeps: everything up to the end of the
+    // last whole chunk. A chunk the power loss cut off (or bytes that are no chunk) would
+    // otherwise stand between the media list and the appended index, where players look
+    // for the index; its declared size would also run into the index. -1: keep all.
+    qint64 repairedLength() const { return done ? -1 : lastChunkEnd; }
 };
 
 // Overwrites the maker blocks: "LBMS" starts a span of (byte 4 + 256 x byte 5) + 8 bytes
@@ -242,27 +265,35 @@ private:
 
     void run(std::vector<uint8_t> &ready, bool last)
     {
+        const size_t n = pending.size();
         size_t i = 0;
-        for (; i < pending.size(); ++i) {
+        while (i < n) {
             if (spanLeft > 0) {
-                pending[i] = fill;
-                --spanLeft;
+                const size_t k = std::min<size_t>(spanLeft, n - i);
+                std::memset(pending.data() + i, fill, k);
+                spanLeft -= uint32_t(k);
+                i += k;
                 continue;
             }
-            if (!last && pending.size() - i < kLookahead)
+            // Only an 'L' can start a code; the bytes before the next one are final.
+            const void *l = std::memchr(pending.data() + i, 'L', n - i);
+            i = l ? size_t(static_cast<const uint8_t *>(l) - pending.data()) : n;
+            if (i == n || (!last && n - i < kLookahead))
                 break;
-            if (pending.size() - i < 4)
+            if (n - i < 4) {
+                ++i;
                 continue;
+            }
             const uint32_t code = uint32_t(pending[i]) << 24 | uint32_t(pending[i + 1]) << 16 |
                                   uint32_t(pending[i + 2]) << 8 | pending[i + 3];
-            if (code != kLBMS && code != kLBDJ)
+            if (code != kLBMS && code != kLBDJ) {
+                ++i;
                 continue;
-            const uint32_t low = i + 4 < pending.size() ? pending[i + 4] : 0;
-            const uint32_t high = i + 5 < pending.size() ? pending[i + 5] : 0;
+            }
+            const uint32_t low = i + 4 < n ? pending[i + 4] : 0;
+            const uint32_t high = i + 5 < n ? pending[i + 5] : 0;
             fill = code == kLBMS ? 'M' : 'D';
             spanLeft = low + 256 * high + 8;
-            pending[i] = fill;
-            --spanLeft;
         }
         ready.assign(pending.begin(), pending.begin() + qsizetype(i));
         pending.erase(pending.begin(), pending.begin() + qsizetype(i));
@@ -318,7 +349,14 @@ bool correctRates(uint32_t r0, uint32_t r1, uint32_t rt, const AviCopySummary &s
 
 bool repair(QFileDevice &out, const Scanner &scan, AviCopySummary &s)
 {
-    const qint64 end = qint64(s.bytesCopied);
+    qint64 end = qint64(s.bytesCopied);
+    bool ok = true;
+    if (const qint64 kept = scan.repairedLength(); kept >= 0 && kept != end) {
+        // Shorter: the cut-off chunk goes. Longer by one: the pad byte after the last chunk.
+        s.droppedTail = uint64_t(std::max<qint64>(end - kept, 0));
+        ok = out.resize(kept);
+        end = kept;
+    }
     // Fields are written only where the copy holds them; a header cut off is left alone.
     auto inside = [end](qint64 at) { return at >= 0 && at + 4 <= end; };
 
@@ -334,12 +372,12 @@ bool repair(QFileDevice &out, const Scanner &scan, AviCopySummary &s)
         qToLittleEndian(e.size, entry + 12);
         entry += 16;
     }
-    bool ok = out.seek(end) && out.write(reinterpret_cast<const char *>(chunk.data()), qint64(chunk.size())) ==
-                                   qint64(chunk.size());
+    ok &= out.seek(end) && out.write(reinterpret_cast<const char *>(chunk.data()), qint64(chunk.size())) ==
+                               qint64(chunk.size());
     if (inside(kTotalFramesOffset))
         ok &= writeAt(out, kTotalFramesOffset, s.videoChunks);
     if (inside(kRiffSizeOffset))
-        ok &= writeAt(out, kRiffSizeOffset, uint32_t(s.bytesCopied + chunk.size() - 8));
+        ok &= writeAt(out, kRiffSizeOffset, uint32_t(uint64_t(end) + chunk.size() - 8));
 
     const qint64 v0 = scan.vidsPos[0], v1 = scan.vidsPos[1], txt = scan.txtsPos, aud = scan.audsPos;
     uint32_t r0 = 0, r1 = 0, rt = 0, newRt = 0, newR0 = 0, newR1 = 0;
@@ -397,5 +435,7 @@ bool AviCopy::copy(const AviBlockReader &read, QFileDevice &out, AviCopySummary 
     s.finalized = scan.riffFound() && uint64_t(scan.riffSize()) + 8 == s.bytesCopied;
     if (!s.finalized)
         ok = repair(out, scan, s);
-    return ok && out.flush();
+    ok = ok && out.flush();
+    s.outputBytes = uint64_t(out.size());
+    return ok;
 }

@@ -26,6 +26,8 @@ struct AviCopySummary {
     uint64_t bytesCopied = 0;
     bool finalized = false; // the RIFF size matched: copied as it was, nothing appended
     bool repaired = false;  // an index was appended and the headers rewritten
+    uint64_t droppedTail = 0; // repaired: bytes of a cut-off last chunk not kept before the index
+    uint64_t outputBytes = 0; // size of the file written
     uint32_t videoChunks = 0;
     uint32_t videoChunks0 = 0, videoChunks1 = 0;
     uint32_t largestVideo0 = 0, largestVideo1 = 0;
@@ -41,6 +43,11 @@ public:
     static constexpr int kBlockBytes = 0x500000;
     // A chunk size above this counts as 0 (a damaged size field).
     static constexpr uint32_t kMaxChunkSize = 0x6000000;
+    // The rebuilt index grows as needed up to this many entries (64 MiB; a camera writes
+    // about 80 chunks a second, so over 14 hours). A file of nothing but 8-byte chunk
+    // headers would otherwise ask for twice its own size in memory; later chunks are
+    // counted but not indexed.
+    static constexpr size_t kMaxIndexEntries = size_t(1) << 22;
 
     // Copies everything `read` delivers into `out` (open for reading and writing, empty).
     // False when writing fails; `summary` tells what was found and done.

@@ -4,6 +4,7 @@
 // on disk: everything is rebuilt by each selectSource.
 #pragma once
 
+#include "avicopy.h"
 #include "drives.h"
 #include "filetime.h"
 
@@ -56,6 +57,24 @@ struct ChannelPaths {
     QString front, second, third;
 };
 
+// How the export of one row ended. Failures are silent for the window; the tool prints them.
+struct ExportResult {
+    enum Status {
+        Exported,           // copied (and repaired when it was never finalized)
+        NoEntry,            // no row of that number
+        NotOnPartition,     // a file found through the file system (key below 1)
+        NoFolder,           // the entry's folder is not among the scanned ones
+        OutputNotCreated,   // the output file could not be created
+        SourceNotOpened,    // no partition open, or the library refused the file
+        CopyFailed,         // writing the output failed part way
+    };
+    Status status = NoEntry;
+    QString outputPath;
+    AviCopySummary copy;
+};
+// Bytes read from the partition so far for the row being exported.
+using ExportProgress = std::function<void(uint64_t bytesRead)>;
+
 class RecordingCatalogue
 {
 public:
@@ -86,6 +105,11 @@ public:
     const ScannedFolder *folderAt(int index) const;
     ChannelPaths channelPaths(const RecordingEntry &entry) const;
     int entryCount() const { return int(entries.size()); }
+
+    // Copies the partition recording of list row `row` into saveLocation as an AVI file
+    // (maker blocks blanked, an unfinished recording given its index). Runs on the export
+    // worker; reads the open partition device, so no selectSource may run meanwhile.
+    ExportResult exportRecording(int row, const QString &saveLocation, const ExportProgress &progress = {}) const;
 
     // The main window, set when it initialises; while null the PC-folder source does nothing.
     QPointer<QObject> ownerWindow;

@@ -224,6 +224,36 @@ private Q_SLOTS:
         QCOMPARE(u32At(out, rec.txt + 36), 14u);
     }
 
+    // A power loss inside the last chunk: that chunk is left out, and the index follows the
+    // last whole chunk, where a player looks for it.
+    void cutInsideLastChunk_data()
+    {
+        QTest::addColumn<int>("keep"); // bytes of the last chunk that reached the card
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("part of its id") << 2 << 2;
+        QTest::newRow("id and part of its size") << 6 << 6;
+        QTest::newRow("header only") << 8 << 8;
+        QTest::newRow("part of its payload") << 50 << 50;
+        QTest::newRow("all but its pad byte") << 8 + 99 << 0;
+    }
+    void cutInsideLastChunk()
+    {
+        QFETCH(int, keep);
+        QFETCH(int, dropped);
+        const Recording whole = makeAvi(typicalMovi() + chunk("01dc", QByteArray(99, '\x05')), false);
+        const QByteArray input = whole.bytes.left(whole.bytes.size() - 108 + keep);
+        AviCopySummary summary;
+        const QByteArray out = exportBytes(input, {AviCopy::kBlockBytes}, &summary);
+        QCOMPARE(summary.droppedTail, uint64_t(dropped));
+        const qsizetype lastWholeEnd = whole.bytes.size() - (keep == 8 + 99 ? 0 : 108);
+        const int entries = keep == 8 + 99 ? 7 : 6;
+        QCOMPARE(out.mid(lastWholeEnd, 4), QByteArray("idx1"));
+        QCOMPARE(u32At(out, lastWholeEnd + 4), uint32_t(16 * entries));
+        QCOMPARE(out.size(), lastWholeEnd + 8 + 16 * entries);
+        QCOMPARE(u32At(out, 4), uint32_t(out.size() - 8));
+        QCOMPARE(qsizetype(u32At(out, whole.moviSize)), lastWholeEnd - whole.moviSize - 4);
+    }
+
     void keyFrameFlags_data()
     {
         QTest::addColumn<QByteArray>("payload");
@@ -286,6 +316,23 @@ private Q_SLOTS:
         QCOMPARE(u32At(out, out.indexOf("idx1", out.size() - 9000 * 16 - 8) + 4), 9000u * 16);
     }
 
+    // Nothing but empty chunks: the index stops at its bound instead of growing with the file.
+    void indexStopsAtItsBound()
+    {
+        const int chunks = int(AviCopy::kMaxIndexEntries) + 5;
+        QByteArray movi;
+        movi.reserve(qsizetype(chunks) * 8);
+        for (int i = 0; i < chunks; ++i)
+            movi += QByteArray("03tx\0\0\0\0", 8);
+        AviCopySummary summary;
+        const Recording rec = makeAvi(movi, false);
+        const QByteArray out = exportBytes(rec.bytes, {AviCopy::kBlockBytes}, &summary);
+        QCOMPARE(summary.index.size(), AviCopy::kMaxIndexEntries);
+        QCOMPARE(summary.textChunks, uint32_t(chunks));
+        QCOMPARE(u32At(out, rec.bytes.size() + 4), uint32_t(16 * AviCopy::kMaxIndexEntries));
+        QCOMPARE(u32At(out, rec.moviSize), uint32_t(4 + 8 * qsizetype(chunks)));
+    }
+
     void hostileInput_data()
     {
         QTest::addColumn<QByteArray>("input");
@@ -308,9 +355,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, input);
         AviCopySummary summary;
         const QByteArray out = exportBytes(input, {AviCopy::kBlockBytes}, &summary);
-        QVERIFY(out.size() >= input.size());
         QCOMPARE(summary.bytesCopied, uint64_t(input.size()));
-        // What was copied keeps its length; only the appended index follows it.
+        QCOMPARE(uint64_t(out.size()), summary.outputBytes);
+        // What was copied keeps its length but for a cut-off last chunk; only the appended
+        // index follows it.
+        QVERIFY(out.size() >= input.size() - qsizetype(summary.droppedTail));
         for (const AviIndexEntry &e : summary.index)
             QVERIFY(e.size <= AviCopy::kMaxChunkSize);
     }

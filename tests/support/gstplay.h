@@ -100,6 +100,64 @@ inline PlayResult playToEnd(const QString &path, bool withAudio = true)
     return r;
 }
 
+struct AviPlayResult {
+    bool reachedEnd = false;
+    QString error;
+    int frontFrames = 0, rearFrames = 0; // decoded pictures of video_0 and video_1
+    int audioBuffers = 0;                // decoded sound buffers
+    gint64 duration = -1;                // ns, as the pipeline reports it
+};
+
+// Plays a camera AVI through avidemux as fast as it decodes: both video streams through
+// avdec_h264, the sound through avdec_aac; the sensor text stream goes nowhere.
+inline AviPlayResult playAviToEnd(const QString &path)
+{
+    gst_init(nullptr, nullptr);
+    AviPlayResult r;
+    const QString desc =
+        QString("filesrc location=\"%1\" ! avidemux name=d "
+                "d.video_0 ! queue ! h264parse ! avdec_h264 ! fakesink name=v0 sync=false signal-handoffs=true "
+                "d.video_1 ! queue ! h264parse ! avdec_h264 ! fakesink name=v1 sync=false signal-handoffs=true "
+                "d.audio_0 ! queue ! aacparse ! avdec_aac ! fakesink name=a sync=false signal-handoffs=true "
+                "d.subtitle_0 ! queue ! fakesink sync=false")
+            .arg(path);
+    GError *err = nullptr;
+    GstPtr<GstElement> pipeline(gst_parse_launch(desc.toUtf8().constData(), &err));
+    if (!pipeline || err) {
+        r.error = err ? err->message : "pipeline";
+        g_clear_error(&err);
+        return r;
+    }
+    detail::Counters front, rear, sound;
+    const auto connect = [&](const char *name, detail::Counters &c, bool video) {
+        GstPtr<GstElement> sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), name));
+        g_signal_connect(sink.get(), "handoff", video ? G_CALLBACK(detail::onVideo) : G_CALLBACK(detail::onAudio), &c);
+    };
+    connect("v0", front, true);
+    connect("v1", rear, true);
+    connect("a", sound, false);
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    GstPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
+    GstPtr<GstMessage> msg(gst_bus_timed_pop_filtered(bus.get(), 120 * GST_SECOND,
+                                                      GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    if (msg && GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_EOS) {
+        r.reachedEnd = true;
+    } else if (msg) {
+        GError *e = nullptr;
+        gst_message_parse_error(msg.get(), &e, nullptr);
+        r.error = e ? e->message : "error";
+        g_clear_error(&e);
+    } else {
+        r.error = "timed out";
+    }
+    gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &r.duration);
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    r.frontFrames = front.video;
+    r.rearFrames = rear.video;
+    r.audioBuffers = sound.audio;
+    return r;
+}
+
 // Decodes an H.264 byte stream given as access units; returns each frame's I420 bytes.
 inline std::vector<QByteArray> decodeH264(const std::vector<QByteArray> &accessUnits, QString *error = nullptr)
 {

@@ -3,6 +3,7 @@
 #include "drive.h"
 #include "recordingwriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,14 @@ const char *kUsage =
     "  camsim mp4 FILE [--side 1|2] [--channel 0|1|2] [--rear 480|720] [--seconds S] [--seed N]\n"
     "                  [--type N|E|P|U] [--start YYYYMMDDHHMMSS] [--ending finished|power-cut|no-index]\n"
     "                  [--no-audio] [--no-sensor] [--bitrate KBPS] [--info]\n"
+    "  camsim avi FILE [--seconds S] [--seed N] [--type N|E|P|U] [--start YYYYMMDDHHMMSS]\n"
+    "                  [--front 1080|720|480] [--rear 1080|720|480] [--front-kbps K] [--rear-kbps K]\n"
+    "                  [--grain LEVEL] [--ending finished|unfinished] [--cut BYTES] [--maker-at OFFSET] [--no-audio] [--no-sensor] [--info]\n"
+    "      the partition's AVI recording (front and rear in one file)\n"
+    "  camsim krfs IMAGE [--seed N] [--normal N] [--event N] [--parking N] [--user N] [--seconds S]\n"
+    "                  [--front 1080|720|480] [--rear 1080|720|480] [--front-kbps K] [--rear-kbps K]\n"
+    "                  [--grain LEVEL] [--unfinished N] [--cut BYTES] [--block KiB]\n"
+    "      a card image whose KRFS partition holds AVI recordings; prints FOLDER/NAME, key, bytes\n"
     "  camsim records FILE [--kind g|s8|s10] [--count N] [--seed N]\n"
     "      sensor records, each as a 16-bit big-endian length and the record\n";
 
@@ -137,6 +146,75 @@ int cmdMp4(const char *file, const Args &a)
     return 0;
 }
 
+bool validHeight(long long h)
+{
+    return h == 1080 || h == 720 || h == 480;
+}
+
+int cmdAvi(const char *file, const Args &a)
+{
+    camsim::AviOptions o;
+    o.seconds = a.real("--seconds", 10);
+    o.seed = std::uint64_t(a.number("--seed", 1));
+    o.type = a.text("--type", "N")[0];
+    o.start = QDateTime::fromString(QString::fromStdString(a.text("--start", "20231015142530")), "yyyyMMddHHmmss");
+    o.frontHeight = int(a.number("--front", 1080));
+    o.rearHeight = int(a.number("--rear", 480));
+    o.frontKbps = int(a.number("--front-kbps", 0));
+    o.rearKbps = int(a.number("--rear-kbps", 0));
+    o.grain = int(a.number("--grain", 0));
+    o.cutBytes = std::uint32_t(std::clamp<long long>(a.number("--cut", 0), 0, 1 << 30));
+    o.audio = !a.has("--no-audio");
+    o.sensor = !a.has("--no-sensor");
+    o.makerAt = std::uint64_t(a.number("--maker-at", std::int64_t(camsim::kPartitionReadBlock)));
+    const std::string ending = a.text("--ending", "finished");
+    o.finished = ending == "finished";
+    if (!validHeight(o.frontHeight) || !validHeight(o.rearHeight) || o.seconds <= 0 || o.seconds > 3600
+        || !o.start.isValid() || std::strchr("NEPU", o.type) == nullptr || o.frontKbps < 0 || o.rearKbps < 0
+        || o.grain < 0 || o.grain > 64 || (ending != "finished" && ending != "unfinished"))
+        return usage();
+    camsim::AviInfo info;
+    std::string error;
+    if (!camsim::writeAviRecording(file, o, &info, error))
+        return fail(error);
+    if (a.has("--info"))
+        std::printf("front %u\nrear %u\naudio %u\ntext %u\nmaker-span %llu\nfile-size %llu\n", info.frontFrames,
+                    info.rearFrames, info.audioFrames, info.textChunks, (unsigned long long)info.makerSpanStart,
+                    (unsigned long long)info.fileSize);
+    return 0;
+}
+
+int cmdKrfs(const char *image, const Args &a)
+{
+    camsim::KrfsCardOptions o;
+    o.seed = std::uint64_t(a.number("--seed", 1));
+    o.normal = int(a.number("--normal", 2));
+    o.event = int(a.number("--event", 1));
+    o.parking = int(a.number("--parking", 0));
+    o.user = int(a.number("--user", 0));
+    o.seconds = a.real("--seconds", 10);
+    o.frontHeight = int(a.number("--front", 1080));
+    o.rearHeight = int(a.number("--rear", 480));
+    o.frontKbps = int(a.number("--front-kbps", 0));
+    o.rearKbps = int(a.number("--rear-kbps", 0));
+    o.grain = int(a.number("--grain", 0));
+    o.unfinished = int(a.number("--unfinished", 0));
+    o.cutBytes = std::uint32_t(std::clamp<long long>(a.number("--cut", 0), 0, 1 << 30));
+    const long long block = a.number("--block", 64);
+    o.blockKiB = std::uint32_t(block);
+    if (!validHeight(o.frontHeight) || !validHeight(o.rearHeight) || o.seconds <= 0 || o.seconds > 3600
+        || o.normal < 0 || o.event < 0 || o.parking < 0 || o.user < 0 || o.unfinished < 0 || o.frontKbps < 0
+        || o.rearKbps < 0 || o.grain < 0 || o.grain > 64 || block < 4 || block > 8192 || (block & (block - 1)) != 0)
+        return usage();
+    std::vector<camsim::KrfsFile> files;
+    std::string error;
+    if (!camsim::writeKrfsCard(image, o, files, error))
+        return fail(error);
+    for (const auto &f : files)
+        std::printf("%s/%s\t%u\t%llu\n", f.folder.c_str(), f.name.c_str(), f.key, (unsigned long long)f.bytes);
+    return 0;
+}
+
 int cmdRecords(const char *file, const Args &a)
 {
     const std::string kind = a.text("--kind", "g");
@@ -172,6 +250,10 @@ int main(int argc, char **argv)
         return cmdCard(argv[2], a);
     if (command == "mp4")
         return cmdMp4(argv[2], a);
+    if (command == "avi")
+        return cmdAvi(argv[2], a);
+    if (command == "krfs")
+        return cmdKrfs(argv[2], a);
     if (command == "records")
         return cmdRecords(argv[2], a);
     return usage();
