@@ -1,5 +1,6 @@
 #include "qz_nplayerdlg.h"
 
+#include "filterprobe.h"
 #include "playercontext.h"
 #include "skinbutton.h"
 #include "skinresources.h"
@@ -9,6 +10,7 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -49,7 +51,8 @@ constexpr const char *kTitleText = "MERIDO 3Ch Viewer    version 1.0.0J";
 
 } // namespace
 
-CQZ_NPlayerDlg::CQZ_NPlayerDlg(QWidget *parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+CQZ_NPlayerDlg::CQZ_NPlayerDlg(QWidget *parent, const std::function<bool()> &ensureFilters)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(kWidth, kHeight);
@@ -73,6 +76,8 @@ CQZ_NPlayerDlg::CQZ_NPlayerDlg(QWidget *parent) : QDialog(parent, Qt::Window | Q
     }
     titleButtons[kDefaultScreenIndex]->hide();
 
+    filtersReady = ensureFilters ? ensureFilters() : playback::EnsureFilters();
+
     setWindowIcon(QIcon(ownBitmap(128)));
     setWindowTitle(QStringLiteral("ZIRP Viewer"));
 }
@@ -88,6 +93,11 @@ CQZ_NPlayerDlg::~CQZ_NPlayerDlg()
 
 int CQZ_NPlayerDlg::DoModal()
 {
+    if (!filtersReady) {
+        QMessageBox box(QMessageBox::NoIcon, windowTitle(), QStringLiteral("Not Find QZ filter"), QMessageBox::Ok);
+        box.exec();
+        return QDialog::Accepted;
+    }
     QEventLoop loop;
     connect(this, &QDialog::finished, &loop, &QEventLoop::exit);
     showTimer.start(kShowDelayMs, this);

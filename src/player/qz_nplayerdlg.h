@@ -9,6 +9,7 @@
 #include <QPoint>
 
 #include <array>
+#include <functional>
 
 class CSkinButton;
 
@@ -33,11 +34,14 @@ public:
         IDC_FILE_LIST = 22,
     };
 
-    explicit CQZ_NPlayerDlg(QWidget *parent = nullptr);
+    // `ensureFilters` checks that the playback elements are installed (the real probe
+    // unless a caller passes another).
+    explicit CQZ_NPlayerDlg(QWidget *parent = nullptr, const std::function<bool()> &ensureFilters = {});
     ~CQZ_NPlayerDlg() override;
 
     // Runs the window modally until it is closed and returns its result. The window stays
-    // hidden until the run has started and the show timer fired.
+    // hidden until the run has started and the show timer fired. Without the playback
+    // elements it says "Not Find QZ filter" and ends as its Close button does.
     int DoModal();
 
     CSkinButton *titleButton(int index) const { return titleButtons[size_t(index)]; }
@@ -64,6 +68,7 @@ private:
 
     std::array<CSkinButton *, kTitleButtonCount> titleButtons{}; // owned (children)
     QBasicTimer showTimer; // timer 0: one shot, shows the windows
+    bool filtersReady = true; // the playback elements are installed
     bool manualDrag = false;
     QPoint dragOffset; // press point relative to the window's top-left, while manualDrag
 };

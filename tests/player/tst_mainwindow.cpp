@@ -5,6 +5,7 @@
 #include "windowregistry.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QResource>
 #include <QScreen>
 #include <QTest>
@@ -93,6 +94,23 @@ private Q_SLOTS:
         QCOMPARE(dialog.DoModal(), int(QDialog::Accepted));
         QVERIFY(hiddenAtStart);
         QVERIFY(shownLater);
+    }
+
+    void missingPlaybackElements()
+    {
+        CQZ_NPlayerDlg dialog(nullptr, [] { return false; });
+        QString shown;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        poll.start(20);
+        QCOMPARE(dialog.DoModal(), int(QDialog::Accepted));
+        QCOMPARE(shown, QStringLiteral("Not Find QZ filter"));
+        QVERIFY(!dialog.isVisible());
     }
 
     void keysEndTheRun_data()
