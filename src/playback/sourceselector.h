@@ -9,9 +9,10 @@
 
 namespace playback {
 
-// Files on disk are read by filesrc. A recording inside the card's partition will get the
-// partition library's pull-mode source element here (its front path is the name on the
-// partition); the pipeline and the stream parser only ever ask this class.
+// Files on disk are read by filesrc. A recording inside the card's partition is named by
+// "krfs://IMAGE_OR_DEVICE?key=N#/FOLDER/NAME" (see KrfsLocation) and read by the program's
+// own pull-mode element over the partition library; the pipeline and the stream parser
+// only ever ask this class.
 class SourceSelector {
 public:
     // A new source element for path, not yet in a bin; null when none can read it.
