@@ -190,10 +190,9 @@ int64_t KrfsReader::readAt(uint64_t offset, void *buffer, uint64_t length)
     uint64_t done = 0;
     while (done < length) {
         const int64_t n = readSome(out + done, length - done);
-        if (n < 0)
+        // The listing promised these bytes: ending early means a damaged or cut disk.
+        if (n <= 0)
             return -1;
-        if (n == 0)
-            break; // the data ends before the listed size: a short read the caller sees
         done += uint64_t(n);
     }
     return int64_t(done);

@@ -45,7 +45,8 @@ public:
 
     uint64_t size() const { return m_size; }
     // Up to `length` bytes from `offset` into buffer: the count read (short only at the end
-    // of the file, 0 at or past it), or -1 when the partition cannot be read.
+    // of the file, 0 at or past it), or -1 when the partition cannot be read or the data
+    // ends before the size its directory entry lists.
     int64_t readAt(uint64_t offset, void *buffer, uint64_t length);
     // Bytes the library has read and dropped to reach requested offsets (for the cost note).
     uint64_t skippedBytes() const { return m_skipped; }

@@ -172,7 +172,7 @@ GstFlowReturn fill(GstBaseSrc *base, guint64 offset, guint length, GstBuffer *bu
         return GST_FLOW_ERROR;
     }
     if (n == 0)
-        return GST_FLOW_EOS; // the data ended before the listed size
+        return GST_FLOW_EOS;
     gst_buffer_set_size(buf, gssize(n));
     GST_BUFFER_OFFSET(buf) = offset;
     GST_BUFFER_OFFSET_END(buf) = offset + guint64(n);

@@ -5,6 +5,7 @@
 #include "graphsession.h"
 #include "imagesurface.h"
 #include "krfsreader.h"
+#include "krfssrc.h"
 #include "playbackgraph.h"
 #include "recordingset.h"
 #include "sourceselector.h"
@@ -28,7 +29,8 @@ class TestKrfsSource : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString m_image, m_truncated;
+    QString m_image, m_truncated, m_cutInside;
+    QByteArray m_whole; // the recording's bytes, as one front-to-back read gets them
     camsim::KrfsFile m_file;
     QDateTime m_start; // the burned-in clock of the recording's first frame
     ImageSurface m_s0{QSize(320, 180)}, m_s1{QSize(320, 180)}, m_s2{QSize(320, 180)};
@@ -70,6 +72,21 @@ private Q_SLOTS:
         // The recording's data sits in the image's second half: cutting it loses the end.
         m_truncated = writeTruncated(m_dir.path(), "cut.img", m_image, 0.7);
         QVERIFY(!m_truncated.isEmpty());
+
+        const auto where = KrfsLocation::parse(uri());
+        QVERIFY(where);
+        KrfsReader reader;
+        QVERIFY2(reader.open(*where), reader.why().c_str());
+        m_whole.resize(qsizetype(reader.size()));
+        QCOMPARE(reader.readAt(0, m_whole.data(), reader.size()), int64_t(reader.size()));
+        // An image cut in the middle of the recording's data: its head still reads.
+        QFile image(m_image);
+        QVERIFY(image.open(QIODevice::ReadOnly));
+        const QByteArray all = image.readAll();
+        const qsizetype at = all.indexOf(m_whole.left(4096));
+        QVERIFY(at > 0);
+        m_cutInside = writeBytes(m_dir.path(), "cut-inside.img", all.left(at + m_whole.size() / 2));
+        QVERIFY(!m_cutInside.isEmpty());
     }
 
     void init()
@@ -135,6 +152,8 @@ private Q_SLOTS:
         QVERIFY(whole.startsWith("RIFF"));
         QCOMPARE(reader.readAt(reader.size(), whole.data(), 16), int64_t(0)); // at the end
 
+        QCOMPARE(whole, m_whole);
+
         QRandomGenerator random(7);
         for (int i = 0; i < 40; ++i) {
             const uint64_t offset = random.bounded(quint64(reader.size()));
@@ -145,6 +164,49 @@ private Q_SLOTS:
             QVERIFY2(got.left(n) == whole.mid(qsizetype(offset), n), qPrintable(QString::number(offset)));
         }
         QCOMPARE(SourceSelector::readHead(uri(), 64), whole.left(64));
+    }
+
+    // The element alone, pushing into a file: the same bytes, or an error message.
+    void elementCopiesTheFile_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<bool>("copies");
+        QTest::newRow("whole recording") << "good" << true;
+        QTest::newRow("wrong key") << "key" << false;
+        QTest::newRow("image cut inside the recording") << "cut" << false;
+        QTest::newRow("no key set") << "nokey" << false;
+    }
+
+    void elementCopiesTheFile()
+    {
+        QFETCH(QString, which);
+        QFETCH(bool, copies);
+        gst_init(nullptr, nullptr);
+        QVERIFY(registerKrfsSrc());
+        QVERIFY(registerKrfsSrc()); // a second call is harmless
+        const QString out = m_dir.filePath("copy.avi");
+        QFile::remove(out);
+        GError *error = nullptr;
+        ElementHandle pipeline(gst_parse_launch(
+            QString("%1 name=s ! filesink name=f location=\"%2\"").arg(kKrfsSrcName, out).toUtf8().constData(), &error));
+        QVERIFY2(pipeline, error ? error->message : "");
+        ElementHandle src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "s"));
+        const QString image = which == "cut" ? m_cutInside : m_image;
+        const guint key = which == "key" ? m_file.key + 1 : which == "nokey" ? 0 : m_file.key;
+        g_object_set(src.get(), "device", image.toUtf8().constData(), "path",
+                     ("/" + m_file.folder + "/" + m_file.name).c_str(), "key", key, nullptr);
+        gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+        BusHandle bus(gst_element_get_bus(pipeline.get()));
+        MessageHandle msg(gst_bus_timed_pop_filtered(bus.get(), 60 * GST_SECOND,
+                                                     GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+        QVERIFY(msg);
+        QCOMPARE(GST_MESSAGE_TYPE(msg.get()) == GST_MESSAGE_EOS, copies);
+        if (copies) {
+            QFile f(out);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY(f.readAll() == m_whole);
+        }
     }
 
     void playsFromThePartition()
@@ -180,6 +242,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("which");
         QTest::newRow("wrong key") << "key";
         QTest::newRow("truncated image") << "truncated";
+        QTest::newRow("image cut inside the recording") << "cut";
         QTest::newRow("missing image") << "missing";
         QTest::newRow("not a partition") << "garbage";
         QTest::newRow("malformed location") << "malformed";
@@ -193,6 +256,8 @@ private Q_SLOTS:
             path = uriFor(m_image, m_file.key + 1);
         else if (which == "truncated")
             path = uriFor(m_truncated, m_file.key);
+        else if (which == "cut")
+            path = uriFor(m_cutInside, m_file.key);
         else if (which == "missing")
             path = uriFor(m_dir.filePath("none.img"), m_file.key);
         else if (which == "garbage")
@@ -203,7 +268,8 @@ private Q_SLOTS:
         QVERIFY(!m_graph->Open(path));
         QCOMPARE(m_graph->State(), -1);
         QVERIFY(m_graph->Play() < 0);
-        QVERIFY(SourceSelector::readHead(path, 64).isEmpty() || which == "truncated");
+        // A cut image may still give its head; the load fails later, in the pipeline.
+        QVERIFY(SourceSelector::readHead(path, 64).isEmpty() || which == "truncated" || which == "cut");
         QVERIFY(m_graph->Open(uri())); // and the next open works again
     }
 };
