@@ -9,6 +9,34 @@
 
 namespace playback {
 
+namespace {
+
+// A partition file as a read-only, random-access QIODevice. Unbuffered, so that pos() in
+// readData is the offset asked for.
+class KrfsFileDevice : public QIODevice {
+public:
+    bool open(const KrfsLocation &where)
+    {
+        return m_reader.open(where) && QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return qint64(m_reader.size()); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (maxSize < 0 || pos() < 0)
+            return -1;
+        return m_reader.readAt(uint64_t(pos()), data, uint64_t(maxSize));
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    KrfsReader m_reader;
+};
+
+} // namespace
+
 ElementHandle SourceSelector::makeElement(const std::string &path)
 {
     if (isKrfsUri(path)) {
@@ -47,6 +75,25 @@ QByteArray SourceSelector::readHead(const std::string &path, int size)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.read(size);
+}
+
+} // namespace playback
+
+namespace playback {
+
+std::unique_ptr<QIODevice> SourceSelector::openFile(const std::string &path)
+{
+    if (isKrfsUri(path)) {
+        const auto where = KrfsLocation::parse(path);
+        auto device = std::make_unique<KrfsFileDevice>();
+        if (!where || !device->open(*where))
+            return nullptr;
+        return device;
+    }
+    auto file = std::make_unique<QFile>(QString::fromStdString(path));
+    if (!file->open(QIODevice::ReadOnly))
+        return nullptr;
+    return file;
 }
 
 } // namespace playback

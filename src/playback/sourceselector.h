@@ -4,7 +4,9 @@
 #include "gsthandle.h"
 
 #include <QByteArray>
+#include <QIODevice>
 
+#include <memory>
 #include <string>
 
 namespace playback {
@@ -20,6 +22,8 @@ public:
     // Up to size bytes from the start of the file (fewer when it is shorter, empty when it
     // cannot be read).
     static QByteArray readHead(const std::string &path, int size);
+    // The whole file opened for random-access reading, or null when it cannot be opened.
+    static std::unique_ptr<QIODevice> openFile(const std::string &path);
 };
 
 } // namespace playback

@@ -9,7 +9,10 @@
 #include "playbackgraph.h"
 #include "recordingset.h"
 #include "sourceselector.h"
+#include "streamparser.h"
+#include "avitextstream.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -207,6 +210,28 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY(f.readAll() == m_whole);
         }
+    }
+
+    // The sensor records of a partition AVI: those of its text stream, read in place.
+    void sensorRecordsFromThePartition()
+    {
+        QBuffer copy(&m_whole);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        std::string error;
+        const auto expected = readAviTextRecords(copy, error);
+        QVERIFY2(expected && !expected->empty(), error.c_str());
+        StreamParser parser;
+        QCOMPARE(parser.Load(uri()), S_OK);
+        char buffer[kSensorRecordBufferSize];
+        int count = 0, index = -1;
+        for (std::size_t i = 0; i < expected->size(); ++i) {
+            count = sizeof buffer;
+            QCOMPARE(parser.ReadSensorRecord(buffer, &count, &index), S_OK);
+            QCOMPARE(index, int(i));
+            QCOMPARE(QByteArray(buffer, count), (*expected)[i]);
+        }
+        count = sizeof buffer;
+        QCOMPARE(parser.ReadSensorRecord(buffer, &count, &index), VFW_E_NOT_FOUND);
     }
 
     void playsFromThePartition()
