@@ -8,6 +8,7 @@
 #include <gst/base/gstbasesrc.h>
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
