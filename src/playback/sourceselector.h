@@ -4,14 +4,17 @@
 #include "gsthandle.h"
 
 #include <QByteArray>
+#include <QIODevice>
 
+#include <memory>
 #include <string>
 
 namespace playback {
 
-// Files on disk are read by filesrc. A recording inside the card's partition will get the
-// partition library's pull-mode source element here (its front path is the name on the
-// partition); the pipeline and the stream parser only ever ask this class.
+// Files on disk are read by filesrc. A recording inside the card's partition is named by
+// "krfs://IMAGE_OR_DEVICE?key=N#/FOLDER/NAME" (see KrfsLocation) and read by the program's
+// own pull-mode element over the partition library; the pipeline and the stream parser
+// only ever ask this class.
 class SourceSelector {
 public:
     // A new source element for path, not yet in a bin; null when none can read it.
@@ -19,6 +22,8 @@ public:
     // Up to size bytes from the start of the file (fewer when it is shorter, empty when it
     // cannot be read).
     static QByteArray readHead(const std::string &path, int size);
+    // The whole file opened for random-access reading, or null when it cannot be opened.
+    static std::unique_ptr<QIODevice> openFile(const std::string &path);
 };
 
 } // namespace playback

@@ -5,7 +5,6 @@
 #include "sensortrack.h"
 #include "sourceselector.h"
 
-#include <QFile>
 
 #include <gst/video/video.h>
 
@@ -176,9 +175,9 @@ HRESULT StreamParser::ReadSensorRecord(char *buffer, int *byteCount, int *record
         // Read once, on the worker's first call, so that Open does not wait for it.
         std::string error;
         if (m_info.container == Container::Avi) {
-            QFile f(QString::fromStdString(m_path));
-            if (f.open(QIODevice::ReadOnly))
-                m_records = readAviTextRecords(f, error);
+            // Through the selector: an AVI may live on the card's partition.
+            if (const auto f = SourceSelector::openFile(m_path))
+                m_records = readAviTextRecords(*f, error);
         } else if (m_info.container == Container::Mp4) {
             m_records = storage::readSensorRecords(m_path, error);
         }

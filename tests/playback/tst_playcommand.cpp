@@ -1,5 +1,6 @@
 // merido-tool play, the engine's headless harness, run as a user runs it.
 #include "burnedclock.h"
+#include "card.h"
 #include "recordingset.h"
 
 #include <QDir>
@@ -76,6 +77,35 @@ private Q_SLOTS:
             QVERIFY(recordingStart().msecsTo(readBurnedClock(grabbed)) > 1000 - 35);
         }
         QVERIFY(!QFile::exists(QDir(grabs).filePath("channel3.png")));
+    }
+
+    // A recording inside a card image's partition, named as the README shows.
+    void playsAPartitionRecording()
+    {
+        camsim::KrfsCardOptions o;
+        o.normal = 1;
+        o.event = 0;
+        o.seconds = 2;
+        o.frontHeight = 480;
+        std::vector<camsim::KrfsFile> files;
+        std::string error;
+        const QString image = m_dir.filePath("card.img");
+        QVERIFY2(camsim::writeKrfsCard(image.toStdString(), o, files, error), error.c_str());
+        QCOMPARE(files.size(), std::size_t(1));
+        const camsim::KrfsFile &f = files[0];
+        const QString path = QString("/%1/%2").arg(QString::fromStdString(f.folder), QString::fromStdString(f.name));
+        const QString grabs = m_dir.filePath("partition-grabs");
+        const Run r = tool({QString("krfs://%1?key=%2#%3").arg(image).arg(f.key).arg(path), "--seek", "1000", "--grab", grabs});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains("1 channel(s), state 2"), qPrintable(r.out));
+        QImage grabbed(QDir(grabs).filePath("channel1.png"));
+        QCOMPARE(grabbed.size(), QSize(720, 480));
+        const QDateTime start = QDateTime::fromString(QString::fromStdString(f.name.substr(0, 15)), "yyyyMMdd_HHmmss");
+        QVERIFY(start.msecsTo(readBurnedClock(grabbed)) > 1000 - 35);
+
+        const Run wrongKey = tool({QString("krfs://%1?key=%2#%3").arg(image).arg(f.key + 1).arg(path)});
+        QCOMPARE(wrongKey.exitCode, 1);
+        QVERIFY(wrongKey.err.contains("does not load"));
     }
 
     // The bench mode: every timed seek finds the picture of its target.
