@@ -498,6 +498,8 @@ private Q_SLOTS:
     }
 
 private:
+    static constexpr std::size_t kMinPicturesToJudge = 8;
+
     // One measurement of how far apart the channels' clocks run: the spread of the
     // channels' median (arrival time - media time / rate), in ms; NaN when a channel showed
     // too few pictures to judge.
@@ -527,7 +529,8 @@ private:
                     offsets.push_back(std::chrono::duration<double, std::milli>(e.at - t0).count()
                                       - double(e.streamTimeMs) / rate);
             shown[std::size_t(c)] = offsets.size();
-            if (offsets.size() < 2)
+            // A median of a handful of pictures says more about the scheduler than the clock.
+            if (offsets.size() < kMinPicturesToJudge)
                 return std::numeric_limits<double>::quiet_NaN();
             std::nth_element(offsets.begin(), offsets.begin() + std::ptrdiff_t(offsets.size() / 2), offsets.end());
             median[std::size_t(c)] = offsets[offsets.size() / 2];
