@@ -82,15 +82,22 @@ int usage()
     return 2;
 }
 
-int cmdCard(const char *dir, const Args &a)
+// The options both kinds of card share: the seed, recordings per type, their length (s).
+template <class CardOptions>
+void readCardCounts(const Args &a, CardOptions &o)
 {
-    camsim::CardOptions o;
     o.seed = std::uint64_t(a.number("--seed", 1));
     o.normal = int(a.number("--normal", 2));
     o.event = int(a.number("--event", 1));
     o.parking = int(a.number("--parking", 0));
     o.user = int(a.number("--user", 0));
     o.seconds = a.real("--seconds", 10);
+}
+
+int cmdCard(const char *dir, const Args &a)
+{
+    camsim::CardOptions o;
+    readCardCounts(a, o);
     o.channels = int(a.number("--channels", 3));
     o.rearHeight = int(a.number("--rear", 480));
     o.powerCut = int(a.number("--power-cut", 0));
@@ -187,12 +194,7 @@ int cmdAvi(const char *file, const Args &a)
 int cmdKrfs(const char *image, const Args &a)
 {
     camsim::KrfsCardOptions o;
-    o.seed = std::uint64_t(a.number("--seed", 1));
-    o.normal = int(a.number("--normal", 2));
-    o.event = int(a.number("--event", 1));
-    o.parking = int(a.number("--parking", 0));
-    o.user = int(a.number("--user", 0));
-    o.seconds = a.real("--seconds", 10);
+    readCardCounts(a, o);
     o.frontHeight = int(a.number("--front", 1080));
     o.rearHeight = int(a.number("--rear", 480));
     o.frontKbps = int(a.number("--front-kbps", 0));
